@@ -1,0 +1,54 @@
+// The install parameters: the second JSON document of a request, carried
+// Base64-encoded in the envelope's "rspEncode".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Json {
+class Value;
+}
+
+struct InstallRequest {
+    int reg;
+    int ec;
+    std::string zipUrl;
+    std::string zipMd5;
+    std::string dll_i;
+    std::string appendLog;
+    std::string ChannelID;
+    int csidlDir;
+    std::string subDir;
+    std::string CLSID;
+    std::string ExplorerKey;
+    std::string ShellDllName;
+    std::string CoreDllName;
+    std::string GroupID;
+    std::string UpdateVersion;
+    std::vector<std::string> PFilter;
+
+    InstallRequest() { Reset(); }
+
+    // Every field back to its default.
+    void Reset();
+
+    // Reads the parameters document. Absent or mistyped keys keep their
+    // values. False when the text is not JSON or its root is neither an
+    // object nor null; the fields are then unchanged. A "zipFile" member or
+    // "PFilter" element that has no text form (a number, array or object)
+    // sets *rejected (when given) and returns false: such a request is
+    // unusable as a whole.
+    bool Parse(const std::string& text, bool* rejected = nullptr);
+};
+
+// Default identity of the overlay handler and the install location.
+constexpr const char* kDefaultClsid = "3F6A2C91-5B7E-4D08-9A41-C2E7F05B1D63";
+constexpr const char* kDefaultExplorerKey = "PuShellIconOverlay";
+constexpr const char* kDefaultSubDir = "Dovadi";
+constexpr const char* kDefaultShellDllName = "Dovadi.dll";
+constexpr const char* kDefaultCoreDllName = "CoreModule.dll";
+constexpr const char* kDefaultUpdateVersion = "1.0.6.9000";
+constexpr const char* kDefaultInstallerDllName = "RvInstaller.dll";
+constexpr int kDefaultCsidlDir = 35;  // CSIDL_COMMON_APPDATA
+constexpr int kMinCsidlDir = 1;
+constexpr int kMaxCsidlDir = 56;
