@@ -1,0 +1,32 @@
+#include "base/PathFileSystem.h"
+
+#include <windows.h>
+
+#include "base/PathString.h"
+
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateDirectoryChain(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+
+    // A root whose parent is itself (a missing drive, "\\") ends the climb.
+    const std::wstring parent = ParentPath(path);
+    if (parent == path)
+        return false;
+    if (!CreateDirectoryChain(parent))
+        return false;
+
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    // Someone else may have created it in between.
+    return GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+}
