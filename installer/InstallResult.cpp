@@ -1,0 +1,29 @@
+#include "installer/InstallResult.h"
+
+#include <json/json.h>
+
+#include <cstring>
+
+std::string WriteStyledResult(const InstallResult& result) {
+    Json::Value value(Json::objectValue);
+    value["nErrorCode"] = result.nErrorCode;
+    value["strErrorDesc"] = result.strErrorDesc;
+    value["strLogAppend"] = result.strLogAppend;
+    // The styled writer's layout (three-blank indent, " : ", one member per
+    // line) is what callers of doInst parse and compare against.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Json::StyledWriter writer;
+    return writer.write(value);
+#pragma GCC diagnostic pop
+}
+
+char* MakeResultBlock(const std::string& styled) {
+    if (styled.empty())
+        return nullptr;
+    const size_t size = styled.size();
+    char* block = new char[size];
+    std::memset(block, 0, size);
+    std::memcpy(block, styled.data(), size - 1);
+    return block;
+}

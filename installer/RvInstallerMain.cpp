@@ -1,0 +1,67 @@
+#include "installer/RvInstallerMain.h"
+
+#include "base/StandardPaths.h"
+#include "installer/Base64Text.h"
+#include "installer/InstallResult.h"
+#include "installer/InstallerModule.h"
+#include "installer/RequestEnvelope.h"
+#include "installer/RvInstallException.h"
+
+int CRvInstallerMain::DoInstall(const char* request, char*& result) {
+    if (!ReadRequest(request))
+        return kRequestUnusable;
+
+    InstallResult outcome;
+    outcome.nErrorCode = kInstallSucceeded;
+    outcome.strErrorDesc = "success";
+    try {
+        RunInstallSteps();
+    } catch (const CRvInstallException& e) {
+        outcome.nErrorCode = kInstallFailed;
+        outcome.strErrorDesc = e.GetDesc();
+    } catch (...) {
+        outcome.nErrorCode = kInstallFailed;
+        outcome.strErrorDesc = "catch...";
+    }
+
+    outcome.strLogAppend = BuildLogAppend();
+    result = MakeResultBlock(WriteStyledResult(outcome));
+    return outcome.nErrorCode;
+}
+
+bool CRvInstallerMain::ReadRequest(const char* request) {
+    if (!request)
+        return false;
+    if (!ParseEnvelope(std::string(request)))
+        return false;
+    bool rejected = false;
+    // An empty, undecodable or unreadable parameters document leaves every
+    // default in place; only values that have no text form make the whole
+    // request unusable.
+    m_request.Parse(DecodeBase64Text(m_strRspEncode), &rejected);
+    return !rejected;
+}
+
+bool CRvInstallerMain::ParseEnvelope(const std::string& text) {
+    InstallEnvelope envelope;
+    if (!ParseInstallEnvelope(text, envelope))
+        return false;
+    m_nVer = envelope.m_nVer;
+    m_strTmpDir = envelope.m_strTmpDir;
+    m_strInstallSrcid = envelope.m_strInstallSrcid;
+    m_strRspEncode = envelope.m_strRspEncode;
+    m_bUpdate = envelope.m_bUpdate;
+    return true;
+}
+
+std::string CRvInstallerMain::BuildLogAppend() const {
+    std::string version;
+    GetModuleVersionString(GetInstallerModule(), version);
+    return "|INSTTOOLS:" + version + "|SV:" + m_request.UpdateVersion;
+}
+
+void CRvInstallerMain::RunInstallSteps() {
+    // The install steps (checks, file placement, registration, records,
+    // retirement of the previous installation) are not built yet: a usable
+    // request completes without touching the system.
+}
