@@ -33,11 +33,13 @@ struct InstallRequest {
     void Reset();
 
     // Reads the parameters document. Absent or mistyped keys keep their
-    // values. False when the text is not JSON or its root is neither an
-    // object nor null; the fields are then unchanged. A "zipFile" member or
-    // "PFilter" element that has no text form (a number, array or object)
-    // sets *rejected (when given) and returns false: such a request is
-    // unusable as a whole.
+    // values, except "PFilter": an array or null (absent included) replaces
+    // the list. "csidlDir" is clamped to 1..56 in any case. False when the
+    // text is not JSON or its root is neither an object nor null. A
+    // "zipFile" member or "PFilter" element that has no text form (a
+    // number, array or object) sets *rejected and returns false: such a
+    // request is unusable as a whole. *rejected (when given) is false
+    // otherwise. Whenever it returns false, the fields are unchanged.
     bool Parse(const std::string& text, bool* rejected = nullptr);
 };
 

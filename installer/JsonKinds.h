@@ -16,3 +16,8 @@ bool ParseJsonText(const std::string& text, Json::Value& root);
 
 bool IsJsonInteger(const Json::Value& value);
 bool IsJsonLargeUnsigned(const Json::Value& value);
+
+// Copy the member `key` of an object (or null) into `field` when it is a
+// string or an integer respectively; otherwise leave `field` alone.
+void TakeJsonString(const Json::Value& object, const char* key, std::string& field);
+void TakeJsonInteger(const Json::Value& object, const char* key, int& field);

@@ -1,0 +1,31 @@
+#include "installer/RequestEnvelope.h"
+
+#include <json/value.h>
+
+#include "installer/JsonKinds.h"
+
+bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope) {
+    Json::Value document;
+    if (!ParseJsonText(text, document)) {
+        return false;
+    }
+    // Read through a const reference: the mutable accessors would add the
+    // keys they look up.
+    const Json::Value& root = document;
+    if (!root.isObject() && !root.isNull()) {
+        return false;
+    }
+
+    const Json::Value& ver = root["ver"];
+    if (IsJsonLargeUnsigned(ver)) {
+        envelope.m_nVer = ver.asUInt();
+    }
+    TakeJsonString(root, "tmpDir", envelope.m_strTmpDir);
+    TakeJsonString(root, "InstallSrcid", envelope.m_strInstallSrcid);
+    const Json::Value& update = root["bUpdate"];
+    if (update.isBool()) {
+        envelope.m_bUpdate = update.asBool();
+    }
+    TakeJsonString(root, "rspEncode", envelope.m_strRspEncode);
+    return true;
+}
