@@ -10,15 +10,25 @@
 #include "base/RvText.h"
 
 // Command lines are built in buffers of this many characters and may hold
-// at most kCommandLineBufferSize - 2 characters.
+// at most kCommandLineBufferSize - 2 characters; longer ones are refused,
+// never cut.
 constexpr size_t kCommandLineBufferSize = 2048;
+
+// Exit codes reported when the started program gave none. Both are non-zero
+// so that a tool that never ran (the registration tool above all, whose
+// success code is 0) can never read as having succeeded.
+// Not started: the program could not be started, or its input was refused.
+constexpr DWORD kExitCodeNotStarted = 0xFFFFFFFF;
+// Started, but its exit code could not be read.
+constexpr DWORD kExitCodeUnknown = 0xFFFFFFFE;
 
 // True when the file starts with the DOS header signature "MZ".
 bool IsValidPEImage(const RvString& path);
 
 // Starts the command line hidden and waits up to timeoutMs; the exit code
-// reads STILL_ACTIVE (259) for a program still running. False when it could
-// not be started (including a command line too long for the buffer).
+// (optional) reads STILL_ACTIVE (259) for a program still running, which is
+// left running. False when it could not be started (including a command
+// line too long for the buffer).
 bool RunProcessAndWait(const RvChar* commandLine, DWORD* exitCode, DWORD timeoutMs);
 
 #ifdef RV_WIDE_TEXT
@@ -27,16 +37,29 @@ bool ProbeProcessStart(const wchar_t* commandLine);
 // The library loads and, when a name is given, exports it.
 bool CheckDllExport(const wchar_t* libraryPath, const wchar_t* exportName);
 #else
-// The process's exit code, 0 when none can be read.
-DWORD ShellExecuteAndWait(HWND owner, const char* file, const char* parameters,
-                          const char* folder, int showCommand, DWORD timeoutMs);
+// Starts the file through the shell (default verb, no error dialog) and
+// waits up to timeoutMs. Returns the process's exit code (STILL_ACTIVE, 259,
+// when it is still running), kExitCodeNotStarted when it could not be
+// started, kExitCodeUnknown when its exit code cannot be read.
+DWORD ShellExecuteAndWait(HWND owner,
+                          const char* file,
+                          const char* parameters,
+                          const char* folder,
+                          int showCommand,
+                          DWORD timeoutMs);
 
 enum RegisterServerMode { kUnregisterServer = 0, kRegisterServer = 1 };
-// Runs "<system folder>\regsvr32.exe /i /s" (or "/u /s") on the quoted path
-// and returns the tool's exit code.
+// Runs "<system folder>\regsvr32.exe /i /s" (or "/u /s") on the quoted path,
+// hidden, waiting up to 15 s, and returns the tool's exit code: 0 only when
+// the tool ran and reported success. An absent path, parameters of more than
+// kRegisterParametersMax characters or a system folder path that does not
+// fit give kExitCodeNotStarted without starting anything.
+constexpr size_t kRegisterParametersMax = 258;
 DWORD RegisterServer(const char* modulePath, int mode);
 
-// Full access for everyone on a file or folder, inherited by files and
-// sub-folders.
+// Full access for everyone (the world SID, S-1-1-0) on a file or folder,
+// inherited by files and sub-folders. False when the world SID cannot be
+// built or the path is longer than MAX_PATH - 1 characters (refused);
+// otherwise true, even when the access list could not be changed.
 bool GrantEveryoneAccess(const std::string& path);
 #endif
