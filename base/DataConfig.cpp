@@ -1,0 +1,29 @@
+#include "base/DataConfig.h"
+
+#include <windows.h>
+
+#include "base/AtlIniExt.h"
+#include "base/StandardPaths.h"
+
+namespace {
+
+// Creates the local data folder on the way; the file itself may be absent.
+std::wstring DataConfigPath() {
+    std::wstring path;
+    GetStandardPath(path, kPathDataConfig);
+    return path;
+}
+
+}  // namespace
+
+std::string ReadDataConfig(const char* section, const char* key, const char* defaultValue) {
+    const CAtlIniExt file(DataConfigPath());
+    return file.GetString(section, key, defaultValue);
+}
+
+int WriteDataConfig(const char* section, const char* key, const char* value) {
+    const CAtlIniExt file(DataConfigPath());
+    if (file.GetFileName().empty())
+        return 0;
+    return WritePrivateProfileStringA(section, key, value, file.GetFileName().c_str());
+}

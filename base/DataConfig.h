@@ -1,0 +1,15 @@
+// The data configuration file "config.dat" in the per-user local data
+// folder: machine-wide facts that outlive an install folder (the install
+// folder itself, a folder still waiting to be deleted). Each call binds the
+// file afresh and flushes the system's cached copy afterwards. Installer
+// library only.
+#pragma once
+
+#include <string>
+
+// The key's value, or the default when it is missing or empty.
+std::string ReadDataConfig(const char* section, const char* key, const char* defaultValue);
+
+// Writes the value; a null value removes the key. Nonzero on success, 0
+// when the write failed or no file name could be bound.
+int WriteDataConfig(const char* section, const char* key, const char* value);

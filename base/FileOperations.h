@@ -1,0 +1,64 @@
+// File and folder operations on narrow (ANSI) paths that degrade rather than
+// fail: a file that cannot be deleted is renamed aside and queued for
+// deletion at the next restart, a copy is retried, a folder tree is removed
+// as far as the file system allows. Installer library only; none of them
+// throws.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Deletes the file; when it is in use, renames it to "<file>.<tick>.del" in
+// the same folder and queues that name for deletion at restart. Always true
+// (a missing file counts as deleted). A file whose aside name would not fit
+// in a path buffer is left where it is.
+bool DeleteFileOrRenameAside(const char* file);
+
+// As DeleteFileOrRenameAside, used while deleting a folder tree: it also
+// tries to move the aside file onto a fresh temporary name. Always true.
+bool DeleteFileOrMoveAside(const char* file);
+
+// Copies the source over the destination, making room first with
+// DeleteFileOrRenameAside; up to three attempts. True when the destination
+// exists after a copy; false for an absent name or a missing source, which
+// leaves the destination as it was.
+bool CopyFileWithRetry(const char* destination, const char* source);
+
+// Deletes the folder and everything in it as far as possible (see the
+// implementation for the steps). True when the folder no longer exists.
+bool DeleteFolderTree(const std::string& folder);
+
+// Deletes the files and then the sub-folders, depth first, and removes the
+// folder; stops at the first failure. True when the folder was removed.
+bool RemoveFolderTree(const std::string& folder);
+
+// Lists the folder tree depth first, parents before children. Folders are
+// named "<folder>\<name>\"; a file is listed as "<folder>\<name>" when its
+// name has a "." and the extension list is empty or holds its extension
+// (compared lower-cased, without the dot). Hidden entries are skipped unless
+// includeHidden is set. True when the top folder could be listed.
+bool EnumFolderTree(const std::string& folder,
+                    std::vector<std::string>& folders,
+                    std::vector<std::string>& files,
+                    const std::vector<std::string>& extensions,
+                    bool includeHidden);
+
+// The files directly in the folder whose names match "*<extension>"; an
+// empty extension matches every name, a missing dot is added ("txt" and
+// ".txt" are the same). True when the folder could be listed.
+bool ListFolderFiles(const std::string& folder,
+                     const std::string& extension,
+                     std::vector<std::string>& files);
+
+// The sub-folders directly in the folder, each named "<folder>\<name>\".
+// True when the folder could be listed.
+bool ListSubFolders(const std::string& folder, std::vector<std::string>& folders);
+
+// Every '/' turned into '\' and exactly one '\' at the end ("\" for empty
+// text).
+std::string NormalizeFolderName(const std::string& folder);
+
+// Empty text and the roots of drives and shares ("\", "C:\",
+// "\\server\share"): the tree operations refuse them, since deleting a tree
+// there would reach far beyond any folder meant.
+bool IsTreeRootFolder(const std::string& folder);

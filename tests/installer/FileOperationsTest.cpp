@@ -1,0 +1,344 @@
+// The narrow file operations on real files: deleting and copying files that
+// are missing, in use or held open, the aside names and the restart queue,
+// folder listings and folder-tree deletion.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/FileOperations.h"
+#include "tests/installer/FileTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+struct AsideFile {
+    std::wstring name;
+    long long tick;
+};
+
+// Files named "<name>.<tick>.del" in the folder.
+std::vector<AsideFile> AsideFiles(const std::wstring& folder, const std::wstring& name) {
+    std::vector<AsideFile> found;
+    const std::wstring prefix = name + L".";
+    const std::wstring suffix = L".del";
+    for (const std::wstring& entry : FolderEntries(folder)) {
+        if (entry.size() <= prefix.size() + suffix.size() ||
+            entry.compare(0, prefix.size(), prefix) != 0 ||
+            entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::wstring tick =
+            entry.substr(prefix.size(), entry.size() - prefix.size() - suffix.size());
+        found.push_back({entry, std::stoll(tick)});
+    }
+    return found;
+}
+
+std::vector<std::wstring> TemporaryFilesNamedPu() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder(temp);
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    std::vector<std::wstring> names;
+    for (const std::wstring& entry : FolderEntries(folder))
+        if (entry.size() > 2 && _wcsnicmp(entry.c_str(), L"pu", 2) == 0)
+            names.push_back(entry);
+    return names;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> items) {
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+}  // namespace
+
+TEST(DeleteFileOrRenameAside, MissingAndFreeFilesAreSimplyGone) {
+    ScratchFolder scratch;
+    EXPECT_TRUE(DeleteFileOrRenameAside(Narrow(scratch / L"missing.txt").c_str()));
+    EXPECT_TRUE(DeleteFileOrRenameAside(nullptr));
+    EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
+
+    ASSERT_TRUE(WriteFileBytes(scratch / L"free.txt", "free"));
+    EXPECT_TRUE(DeleteFileOrRenameAside(Narrow(scratch / L"free.txt").c_str()));
+    EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
+}
+
+// A program image in use cannot be deleted but can be renamed: it goes
+// aside under "<name>.<tick>.del", queued for deletion at restart, and a
+// simulated restart removes it.
+TEST(DeleteFileOrRenameAside, FileInUseGoesAsideAndIsDeletedAtRestart) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    HeldImage held(scratch / L"held.dll");
+    ASSERT_TRUE(held.IsHeld());
+
+    const long long before = static_cast<int>(GetTickCount());
+    EXPECT_TRUE(DeleteFileOrRenameAside(Narrow(scratch / L"held.dll").c_str()));
+    const long long after = static_cast<int>(GetTickCount());
+
+    const std::vector<AsideFile> aside = AsideFiles(scratch.Path(), L"held.dll");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::wstring>{aside[0].name});
+    EXPECT_GE(aside[0].tick, before);
+    EXPECT_LE(aside[0].tick, after);
+    const std::wstring asidePath = scratch / aside[0].name;
+    EXPECT_TRUE(IsQueuedForDeletion(asidePath));
+
+    held.Release();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(RunAndWait(L"wineboot.exe -r", 120000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(FileExists(asidePath));
+}
+
+// Renaming needs delete access too, so a file that another handle holds
+// open without delete sharing can neither go nor go aside: it stays, and
+// nothing is queued.
+TEST(DeleteFileOrRenameAside, FileOpenWithoutDeleteSharingStays) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"open.txt", "open"));
+    OpenFileHandle open(scratch / L"open.txt", FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(open.IsOpen());
+
+    const std::vector<std::wstring> pendingBefore = ReadPendingRenames();
+    EXPECT_TRUE(DeleteFileOrRenameAside(Narrow(scratch / L"open.txt").c_str()));
+    EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::wstring>{L"open.txt"});
+    EXPECT_EQ(ReadPendingRenames(), pendingBefore);
+}
+
+// The aside name is built in a path-sized buffer; when it does not fit, the
+// file is left where it is rather than renamed to a cut name.
+TEST(DeleteFileOrRenameAside, AsideNameTooLongLeavesTheFileInPlace) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    const size_t nameLength = 251 - scratch.Path().size();
+    const std::wstring name = std::wstring(nameLength - 4, L'h') + L".dll";
+    HeldImage held(scratch / name);
+    ASSERT_TRUE(held.IsHeld());
+    ASSERT_EQ((scratch / name).size(), 252u);
+
+    const std::vector<std::wstring> pendingBefore = ReadPendingRenames();
+    EXPECT_TRUE(DeleteFileOrRenameAside(Narrow(scratch / name).c_str()));
+    EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::wstring>{name});
+    EXPECT_EQ(ReadPendingRenames(), pendingBefore);
+}
+
+TEST(DeleteFileOrMoveAside, FileInUseGoesAsideWithoutLeavingTemporaryFiles) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    HeldImage held(scratch / L"held.dll");
+    ASSERT_TRUE(held.IsHeld());
+    const std::vector<std::wstring> temporaryBefore = TemporaryFilesNamedPu();
+
+    EXPECT_TRUE(DeleteFileOrMoveAside(Narrow(scratch / L"held.dll").c_str()));
+
+    const std::vector<AsideFile> aside = AsideFiles(scratch.Path(), L"held.dll");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(FolderEntries(scratch.Path()).size(), 1u);
+    EXPECT_TRUE(IsQueuedForDeletion(scratch / aside[0].name));
+    EXPECT_EQ(TemporaryFilesNamedPu(), temporaryBefore);
+}
+
+TEST(CopyFileWithRetry, MissingSourceOrNameLeavesTheDestinationAlone) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"dst.txt", "old"));
+    const std::string destination = Narrow(scratch / L"dst.txt");
+
+    EXPECT_FALSE(CopyFileWithRetry(destination.c_str(), Narrow(scratch / L"none.txt").c_str()));
+    EXPECT_FALSE(CopyFileWithRetry(destination.c_str(), nullptr));
+    EXPECT_FALSE(CopyFileWithRetry(destination.c_str(), ""));
+    EXPECT_FALSE(CopyFileWithRetry(nullptr, destination.c_str()));
+    EXPECT_EQ(ReadFileBytes(scratch / L"dst.txt"), "old");
+    EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::wstring>{L"dst.txt"});
+}
+
+TEST(CopyFileWithRetry, ReplacesAFreeDestinationAndKeepsAFileCopiedOntoItself) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"src.txt", "new"));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"dst.txt", "old"));
+
+    EXPECT_TRUE(CopyFileWithRetry(Narrow(scratch / L"dst.txt").c_str(),
+                                  Narrow(scratch / L"src.txt").c_str()));
+    EXPECT_EQ(ReadFileBytes(scratch / L"dst.txt"), "new");
+    EXPECT_EQ(FolderEntries(scratch.Path()), (std::vector<std::wstring>{L"dst.txt", L"src.txt"}));
+
+    // The same file under two spellings must not be deleted to make room
+    // for itself.
+    std::string sameFile = Narrow(scratch / L"src.txt");
+    std::replace(sameFile.begin(), sameFile.end(), '\\', '/');
+    EXPECT_TRUE(CopyFileWithRetry(sameFile.c_str(), Narrow(scratch / L"src.txt").c_str()));
+    EXPECT_EQ(ReadFileBytes(scratch / L"src.txt"), "new");
+}
+
+TEST(CopyFileWithRetry, DestinationInUseIsMovedAsideAndReplaced) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"src.dll", "new module"));
+    HeldImage held(scratch / L"dst.dll");
+    ASSERT_TRUE(held.IsHeld());
+
+    EXPECT_TRUE(CopyFileWithRetry(Narrow(scratch / L"dst.dll").c_str(),
+                                  Narrow(scratch / L"src.dll").c_str()));
+    EXPECT_EQ(ReadFileBytes(scratch / L"dst.dll"), "new module");
+    const std::vector<AsideFile> aside = AsideFiles(scratch.Path(), L"dst.dll");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(scratch / aside[0].name), ReadFileBytes(BinFile(L"RvInstaller.dll")));
+    EXPECT_TRUE(IsQueuedForDeletion(scratch / aside[0].name));
+}
+
+// A destination that can be neither replaced nor moved aside still exists
+// after the attempts, but with its old content: that is a failed copy.
+TEST(CopyFileWithRetry, DestinationHeldExclusivelyFails) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"src.txt", "new"));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"dst.txt", "old"));
+    OpenFileHandle open(scratch / L"dst.txt", 0);
+    ASSERT_TRUE(open.IsOpen());
+
+    EXPECT_FALSE(CopyFileWithRetry(Narrow(scratch / L"dst.txt").c_str(),
+                                   Narrow(scratch / L"src.txt").c_str()));
+    open.Release();
+    EXPECT_EQ(ReadFileBytes(scratch / L"dst.txt"), "old");
+    EXPECT_EQ(FolderEntries(scratch.Path()), (std::vector<std::wstring>{L"dst.txt", L"src.txt"}));
+}
+
+TEST(FolderListing, NormalizesFolderNames) {
+    EXPECT_EQ(NormalizeFolderName("C:/a/b"), "C:\\a\\b\\");
+    EXPECT_EQ(NormalizeFolderName("C:\\a\\b\\\\/"), "C:\\a\\b\\");
+    EXPECT_EQ(NormalizeFolderName("C:\\"), "C:\\");
+    EXPECT_EQ(NormalizeFolderName(""), "\\");
+
+    for (const char* root :
+         {"", "\\", "/", "C:", "C:\\", "c:/", "\\\\server\\share", "\\\\server\\share\\"})
+        EXPECT_TRUE(IsTreeRootFolder(root)) << root;
+    for (const char* folder : {"C:\\a", "\\a", "\\\\server\\share\\a", "a"})
+        EXPECT_FALSE(IsTreeRootFolder(folder)) << folder;
+}
+
+TEST(FolderListing, ListsTheFilesAndSubFoldersOfOneFolder) {
+    ScratchFolder scratch;
+    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.log", L"noext"})
+        ASSERT_TRUE(WriteFileBytes(scratch / name, "x"));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"d.txt").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
+    std::string folder = scratch.Narrow() + "/";
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    const std::string prefix = scratch.Narrow() + "\\";
+
+    std::vector<std::string> withDot, withoutDot, all, none;
+    EXPECT_TRUE(ListFolderFiles(folder, ".txt", withDot));
+    EXPECT_TRUE(ListFolderFiles(folder, "txt", withoutDot));
+    EXPECT_TRUE(ListFolderFiles(scratch.Narrow(), "", all));
+    EXPECT_TRUE(ListFolderFiles(scratch.Narrow(), "zip", none));
+    EXPECT_EQ(Sorted(withDot), (std::vector<std::string>{prefix + "a.txt", prefix + "b.TXT"}));
+    EXPECT_EQ(Sorted(withoutDot), Sorted(withDot));
+    EXPECT_EQ(Sorted(all), (std::vector<std::string>{prefix + "a.txt", prefix + "b.TXT",
+                                                     prefix + "c.log", prefix + "noext"}));
+    EXPECT_TRUE(none.empty());
+
+    std::vector<std::string> folders;
+    EXPECT_TRUE(ListSubFolders(folder, folders));
+    EXPECT_EQ(Sorted(folders), (std::vector<std::string>{prefix + "d.txt\\", prefix + "sub\\"}));
+
+    std::vector<std::string> missing;
+    EXPECT_FALSE(ListFolderFiles(prefix + "gone", "", missing));
+    EXPECT_FALSE(ListSubFolders(prefix + "gone", missing));
+    EXPECT_TRUE(missing.empty());
+}
+
+TEST(FolderListing, EnumeratesTheTreeByExtensionAndHiddenFlag) {
+    ScratchFolder scratch;
+    for (const wchar_t* folder : {L"s1", L"s1\\s2", L"s3", L"hid"})
+        ASSERT_TRUE(CreateDirectoryW((scratch / folder).c_str(), nullptr));
+    for (const wchar_t* file :
+         {L"a.TXT", L"noext", L"hidden.txt", L"s1\\b.txt", L"s1\\s2\\c.log", L"hid\\x.txt"})
+        ASSERT_TRUE(WriteFileBytes(scratch / file, "x"));
+    ASSERT_TRUE(SetFileAttributesW((scratch / L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW((scratch / L"hid").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const std::string root = scratch.Narrow() + "\\";
+
+    std::vector<std::string> folders, files;
+    EXPECT_TRUE(EnumFolderTree(scratch.Narrow(), folders, files, {"TXT", "Log"}, true));
+    EXPECT_EQ(Sorted(folders), (std::vector<std::string>{root + "hid\\", root + "s1\\",
+                                                         root + "s1\\s2\\", root + "s3\\"}));
+    const auto parent = std::find(folders.begin(), folders.end(), root + "s1\\");
+    const auto child = std::find(folders.begin(), folders.end(), root + "s1\\s2\\");
+    EXPECT_LT(parent, child);
+    EXPECT_EQ(Sorted(files),
+              (std::vector<std::string>{root + "a.TXT", root + "hid\\x.txt", root + "hidden.txt",
+                                        root + "s1\\b.txt", root + "s1\\s2\\c.log"}));
+
+    folders.clear();
+    files.clear();
+    EXPECT_TRUE(EnumFolderTree(root, folders, files, {"txt"}, false));
+    EXPECT_EQ(Sorted(folders),
+              (std::vector<std::string>{root + "s1\\", root + "s1\\s2\\", root + "s3\\"}));
+    EXPECT_EQ(Sorted(files), (std::vector<std::string>{root + "a.TXT", root + "s1\\b.txt"}));
+
+    folders.clear();
+    files.clear();
+    EXPECT_TRUE(EnumFolderTree(root, folders, files, {}, true));
+    EXPECT_EQ(std::count(files.begin(), files.end(), root + "noext"), 0);
+    EXPECT_EQ(files.size(), 5u);
+
+    EXPECT_FALSE(EnumFolderTree(root + "gone", folders, files, {}, true));
+}
+
+TEST(FolderTree, RemoveStopsAtAFileInUse) {
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(tree + L"\\a.txt", "a"));
+    ASSERT_TRUE(WriteFileBytes(tree + L"\\sub\\b", "b"));
+    EXPECT_TRUE(RemoveFolderTree(Narrow(tree)));
+    EXPECT_FALSE(FolderExists(tree));
+
+    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\sub").c_str(), nullptr));
+    HeldImage held(tree + L"\\sub\\held.dll");
+    ASSERT_TRUE(held.IsHeld());
+    EXPECT_FALSE(RemoveFolderTree(Narrow(tree)));
+    EXPECT_TRUE(FileExists(tree + L"\\sub\\held.dll"));
+}
+
+// What is held stays (the image under its aside name, queued for restart;
+// the exclusively opened file under its own name), everything else goes.
+TEST(FolderTree, DeleteLeavesOnlyWhatIsLocked) {
+    PendingRenamesGuard pendingGuard;
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    for (const wchar_t* folder : {L"", L"\\sub", L"\\sub\\deep", L"\\other"})
+        ASSERT_TRUE(CreateDirectoryW((tree + folder).c_str(), nullptr));
+    for (const wchar_t* file : {L"\\a.txt", L"\\locked.bin", L"\\noext", L"\\sub\\b.txt",
+                                L"\\sub\\deep\\c.txt", L"\\other\\d.txt"})
+        ASSERT_TRUE(WriteFileBytes(tree + file, "x"));
+    ASSERT_TRUE(SetFileAttributesW((tree + L"\\a.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    OpenFileHandle locked(tree + L"\\locked.bin", 0);
+    ASSERT_TRUE(locked.IsOpen());
+    HeldImage held(tree + L"\\sub\\held.dll");
+    ASSERT_TRUE(held.IsHeld());
+    const std::vector<std::wstring> temporaryBefore = TemporaryFilesNamedPu();
+
+    EXPECT_FALSE(DeleteFolderTree(Narrow(tree)));
+
+    EXPECT_EQ(FolderEntries(tree), (std::vector<std::wstring>{L"locked.bin", L"sub"}));
+    const std::vector<AsideFile> aside = AsideFiles(tree + L"\\sub", L"held.dll");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(FolderEntries(tree + L"\\sub"), std::vector<std::wstring>{aside[0].name});
+    EXPECT_TRUE(IsQueuedForDeletion(tree + L"\\sub\\" + aside[0].name));
+    EXPECT_EQ(TemporaryFilesNamedPu(), temporaryBefore);
+
+    locked.Release();
+    held.Release();
+    EXPECT_TRUE(DeleteFolderTree(Narrow(tree) + "\\"));
+    EXPECT_FALSE(FolderExists(tree));
+    EXPECT_TRUE(DeleteFolderTree(Narrow(tree)));
+}

@@ -1,0 +1,114 @@
+#include "tests/installer/FileTestSupport.h"
+
+#include <algorithm>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+const wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingRenamesValue[] = L"PendingFileRenameOperations";
+
+bool ReadPendingValue(std::vector<BYTE>& value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool found = RegQueryValueExW(key, kPendingRenamesValue, nullptr, nullptr, nullptr, &size) ==
+                 ERROR_SUCCESS;
+    if (found) {
+        value.assign(size, 0);
+        found = RegQueryValueExW(key, kPendingRenamesValue, nullptr, nullptr, value.data(),
+                                 &size) == ERROR_SUCCESS;
+        value.resize(size);
+    }
+    RegCloseKey(key);
+    return found;
+}
+
+}  // namespace
+
+HeldImage::HeldImage(const std::wstring& path) {
+    if (CopyFileW(BinFile(L"RvInstaller.dll").c_str(), path.c_str(), FALSE))
+        m_module = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+}
+
+void HeldImage::Release() {
+    if (m_module != nullptr)
+        FreeLibrary(m_module);
+    m_module = nullptr;
+}
+
+OpenFileHandle::OpenFileHandle(const std::wstring& path, DWORD share) {
+    m_handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void OpenFileHandle::Release() {
+    if (m_handle != INVALID_HANDLE_VALUE)
+        CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+}
+
+std::vector<std::wstring> ReadPendingRenames() {
+    std::vector<BYTE> value;
+    std::vector<std::wstring> entries;
+    if (!ReadPendingValue(value))
+        return entries;
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(value.data());
+    const size_t count = value.size() / sizeof(wchar_t);
+    // Pairs of strings; an empty target is an empty string, so the list
+    // cannot be split at the first empty string.
+    size_t start = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (text[i] == L'\0') {
+            entries.emplace_back(text + start, i - start);
+            start = i + 1;
+        }
+    }
+    while (!entries.empty() && entries.size() % 2 != 0 && entries.back().empty())
+        entries.pop_back();
+    return entries;
+}
+
+PendingRenamesGuard::PendingRenamesGuard() {
+    m_bExisted = ReadPendingValue(m_value);
+}
+
+PendingRenamesGuard::~PendingRenamesGuard() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return;
+    if (m_bExisted)
+        RegSetValueExW(key, kPendingRenamesValue, 0, REG_MULTI_SZ, m_value.data(),
+                       static_cast<DWORD>(m_value.size()));
+    else
+        RegDeleteValueW(key, kPendingRenamesValue);
+    RegCloseKey(key);
+}
+
+bool IsQueuedForDeletion(const std::wstring& path) {
+    const std::vector<std::wstring> entries = ReadPendingRenames();
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (entries[i] == L"\\??\\" + path && entries[i + 1].empty())
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -1,0 +1,63 @@
+// Ways to hold a file in use the way a running program does, and a guard for
+// the system's queue of deletions at restart, shared by the file operation
+// tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A copy of a program image mapped as a module: the file cannot be deleted
+// or overwritten, but it can be renamed, as with a running program.
+class HeldImage {
+public:
+    explicit HeldImage(const std::wstring& path);
+    ~HeldImage() { Release(); }
+    HeldImage(const HeldImage&) = delete;
+    HeldImage& operator=(const HeldImage&) = delete;
+
+    bool IsHeld() const { return m_module != nullptr; }
+    void Release();
+
+private:
+    HMODULE m_module = nullptr;
+};
+
+// A file opened with the given sharing (0: no other access at all).
+class OpenFileHandle {
+public:
+    OpenFileHandle(const std::wstring& path, DWORD share);
+    ~OpenFileHandle() { Release(); }
+    OpenFileHandle(const OpenFileHandle&) = delete;
+    OpenFileHandle& operator=(const OpenFileHandle&) = delete;
+
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    void Release();
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+// The entries of "PendingFileRenameOperations" (source, target, source,
+// target...). The guard puts the value back as it found it.
+std::vector<std::wstring> ReadPendingRenames();
+
+class PendingRenamesGuard {
+public:
+    PendingRenamesGuard();
+    ~PendingRenamesGuard();
+    PendingRenamesGuard(const PendingRenamesGuard&) = delete;
+    PendingRenamesGuard& operator=(const PendingRenamesGuard&) = delete;
+
+private:
+    bool m_bExisted = false;
+    std::vector<BYTE> m_value;
+};
+
+// True when a deletion at restart is queued for the file ("\??\" + path
+// followed by an empty target).
+bool IsQueuedForDeletion(const std::wstring& path);
+
+// Names of the entries directly in a folder, sorted, without "." and "..".
+std::vector<std::wstring> FolderEntries(const std::wstring& folder);
