@@ -72,8 +72,9 @@ int main() {
     std::printf("InstallRequest::Parse: %.1f us per document\n", parse / parseRounds * 1e6);
 
     HMODULE module = LoadLibraryW(L"RvInstaller.dll");
-    auto doInst =
-        module ? reinterpret_cast<DoInstFunction>(GetProcAddress(module, "doInst")) : nullptr;
+    auto doInst = module ? reinterpret_cast<DoInstFunction>(
+                               reinterpret_cast<void*>(GetProcAddress(module, "doInst")))
+                         : nullptr;
     if (!doInst) {
         std::printf("RvInstaller.dll not found next to the benchmark\n");
         return 1;

@@ -17,8 +17,8 @@ namespace {
 using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
 
 bool ReadWholeFile(const wchar_t* path, std::string& text) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     char buffer[4096];
@@ -82,7 +82,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "cannot load the installer library (error %lu)\n", GetLastError());
         return 3;
     }
-    auto doInst = reinterpret_cast<DoInstFunction>(GetProcAddress(module, "doInst"));
+    auto doInst =
+        reinterpret_cast<DoInstFunction>(reinterpret_cast<void*>(GetProcAddress(module, "doInst")));
     if (!doInst) {
         std::fprintf(stderr, "the library has no doInst export\n");
         FreeLibrary(module);

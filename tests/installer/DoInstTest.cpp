@@ -57,7 +57,8 @@ protected:
     static void SetUpTestSuite() {
         s_module = LoadLibraryW(BinFile(L"RvInstaller.dll").c_str());
         ASSERT_NE(s_module, nullptr) << GetLastError();
-        s_doInst = reinterpret_cast<DoInstFunction>(GetProcAddress(s_module, "doInst"));
+        s_doInst = reinterpret_cast<DoInstFunction>(
+            reinterpret_cast<void*>(GetProcAddress(s_module, "doInst")));
         ASSERT_NE(s_doInst, nullptr);
     }
     static void TearDownTestSuite() {
@@ -88,13 +89,7 @@ TEST_F(DoInstTest, ExportsOnlyDoInstUnderItsPlainName) {
 
 TEST_F(DoInstTest, UnusableRequestsReturn11AndLeaveTheResultPointerAlone) {
     const char* const kRequests[] = {
-        "",
-        "not json",
-        "{\"ver\":",
-        "[1, 2]",
-        "\"text\"",
-        "42",
-        "true",
+        "", "not json", "{\"ver\":", "[1, 2]", "\"text\"", "42", "true",
     };
     char sentinel = 0;
     for (const char* request : kRequests) {
@@ -109,12 +104,8 @@ TEST_F(DoInstTest, UnusableRequestsReturn11AndLeaveTheResultPointerAlone) {
 
 TEST_F(DoInstTest, ParameterValuesWithoutTextFormMakeTheRequestUnusable) {
     const std::string kParameters[] = {
-        R"({"zipFile":{"url":5}})",
-        R"({"zipFile":{"md5":[1]}})",
-        R"({"zipFile":{"url":{"a":1}}})",
-        R"({"PFilter":["a", 2]})",
-        R"({"PFilter":[["nested"]]})",
-        R"({"PFilter":[{}]})",
+        R"({"zipFile":{"url":5}})", R"({"zipFile":{"md5":[1]}})",  R"({"zipFile":{"url":{"a":1}}})",
+        R"({"PFilter":["a", 2]})",  R"({"PFilter":[["nested"]]})", R"({"PFilter":[{}]})",
     };
     char sentinel = 0;
     for (const std::string& parameters : kParameters) {
@@ -129,7 +120,8 @@ TEST_F(DoInstTest, NullEnvelopeRunsWithDefaultsAndReturnsTheExactBlock) {
     ASSERT_EQ(s_doInst("null", result), kInstallSucceeded);
     ASSERT_NE(result, nullptr);
     const std::string text(result);
-    EXPECT_EQ(text, ExpectedDocument(0, "success", "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:1.0.6.9000"));
+    EXPECT_EQ(text,
+              ExpectedDocument(0, "success", "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:1.0.6.9000"));
     // The block holds the styled document without its final line feed plus
     // a NUL: exactly as many bytes as the styled document has.
     EXPECT_EQ(_msize(result), text.size() + 1);
