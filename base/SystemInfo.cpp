@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/TextConvert.h"
+#include "diagnostics/SehGuard.h"
 
 namespace {
 
@@ -101,14 +102,23 @@ bool GetMacAddress(RvChar* buffer) {
     if (buffer == nullptr)
         return false;
     alignas(8) BYTE list[kAdapterBufferSize] = {};
-    auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(list);
-    ULONG size = kAdapterBufferSize;
-    if (GetAdaptersInfo(first, &size) != ERROR_SUCCESS)
-        return false;
-    // The first adapter of the list, whatever its type or state.
-    const BYTE* address = first->Address;
-    return FormatToPathBuffer(buffer, kMacBufferSize, RV_T("%02X%02X%02X%02X%02X%02X"), address[0],
-                              address[1], address[2], address[3], address[4], address[5]) >= 0;
+    bool written = false;
+    // A fault inside the adapter query or the formatting reads as "no
+    // address", like any other failure.
+    const bool completed = SehTry(
+        [&] {
+            auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(list);
+            ULONG size = kAdapterBufferSize;
+            if (GetAdaptersInfo(first, &size) != ERROR_SUCCESS)
+                return;
+            // The first adapter of the list, whatever its type or state.
+            const BYTE* address = first->Address;
+            written = FormatToPathBuffer(buffer, kMacBufferSize, RV_T("%02X%02X%02X%02X%02X%02X"),
+                                         address[0], address[1], address[2], address[3], address[4],
+                                         address[5]) >= 0;
+        },
+        SehHandleAll);
+    return completed && written;
 }
 
 RvString GetMacAddressString() {

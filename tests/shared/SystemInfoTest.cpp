@@ -65,6 +65,9 @@ TEST(SystemInfo, TimestampIsSecondsSince1970) {
 }
 
 TEST(SystemInfo, MacAddressIsTwelveUpperCaseHexDigits) {
+    // A fault while the address is written reads as failure.
+    EXPECT_FALSE(GetMacAddress(reinterpret_cast<RvChar*>(16)));
+
     RvChar buffer[kMacBufferSize] = {};
     const bool read = GetMacAddress(buffer);
     const RvString text = GetMacAddressString();
