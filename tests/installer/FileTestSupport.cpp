@@ -1,5 +1,7 @@
 #include "tests/installer/FileTestSupport.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 
 #include "tests/support/TestEnvironment.h"
@@ -111,4 +113,34 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
     FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+ProfileFilesGuard::ProfileFilesGuard(std::vector<std::wstring> folders,
+                                     std::vector<std::wstring> files) {
+    for (const std::wstring& folder : folders)
+        if (!FolderExists(folder))
+            m_newFolders.push_back(folder);
+    for (const std::wstring& file : files) {
+        const bool existed = FileExists(file);
+        m_files.push_back({file, existed, existed ? ReadFileBytes(file) : std::string()});
+    }
+}
+
+ProfileFilesGuard::~ProfileFilesGuard() {
+    for (const SavedFile& file : m_files) {
+        // The profile functions may hold a cached copy of an INI file.
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.path.c_str());
+        if (file.existed)
+            WriteFileBytes(file.path, file.content);
+        else
+            DeleteFileW(file.path.c_str());
+    }
+    for (auto it = m_newFolders.rbegin(); it != m_newFolders.rend(); ++it)
+        RemoveDirectoryW(it->c_str());
+}
+
+std::wstring LocalDataFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::wstring(path) + L"\\TDXdata";
 }

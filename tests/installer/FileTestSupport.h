@@ -59,5 +59,28 @@ private:
 // followed by an empty target).
 bool IsQueuedForDeletion(const std::wstring& path);
 
+// Puts files and folders of the user's profile back as they were: saved
+// files get their content back, files and folders that were not there are
+// removed (folders only when empty, the last named first).
+class ProfileFilesGuard {
+public:
+    ProfileFilesGuard(std::vector<std::wstring> folders, std::vector<std::wstring> files);
+    ~ProfileFilesGuard();
+    ProfileFilesGuard(const ProfileFilesGuard&) = delete;
+    ProfileFilesGuard& operator=(const ProfileFilesGuard&) = delete;
+
+private:
+    struct SavedFile {
+        std::wstring path;
+        bool existed;
+        std::string content;
+    };
+    std::vector<std::wstring> m_newFolders;
+    std::vector<SavedFile> m_files;
+};
+
+// The local data folder of the product: CSIDL_LOCAL_APPDATA + "TDXdata".
+std::wstring LocalDataFolder();
+
 // Names of the entries directly in a folder, sorted, without "." and "..".
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
