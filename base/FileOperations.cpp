@@ -196,9 +196,10 @@ bool DeleteFileOrMoveAside(const char* file) {
     if (!DeleteOrRenameToAside(file, aside))
         return true;
 
-    // A fresh temporary name: the naming call creates the file empty, so
-    // the rename below (which never replaces) only moves the aside file out
-    // of the tree when that file has gone again.
+    // Try to move the aside file out of the tree onto a fresh temporary
+    // name. The naming call creates that file empty and the move never
+    // replaces, so the aside file normally stays where it is; the empty
+    // temporary file is removed again below.
     char tempFolder[kPathBufferSize] = {};
     char tempFile[kPathBufferSize] = {};
     const DWORD length = GetTempPathA(kPathBufferSize, tempFolder);
