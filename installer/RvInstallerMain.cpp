@@ -1,11 +1,18 @@
 #include "installer/RvInstallerMain.h"
 
 #include "base/StandardPaths.h"
+#include "diagnostics/InstallerLogger.h"
 #include "installer/Base64Text.h"
 #include "installer/InstallResult.h"
 #include "installer/InstallerModule.h"
 #include "installer/RequestEnvelope.h"
 #include "installer/RvInstallException.h"
+
+namespace {
+constexpr char kSourceName[] = "RvInstallerMain";
+constexpr char kDoInstallSignature[] =
+    "int __thiscall CRvInstallerMain::DoInstall(const char *,char *&)";
+}  // namespace
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     if (!ReadRequest(request))
@@ -24,8 +31,13 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
         outcome.strErrorDesc = "catch...";
     }
 
+    RV_LOG_DEBUG(kSourceName, __LINE__, kDoInstallSignature,
+                 "InstallRet ret = " << outcome.nErrorCode << " err_desc = " << outcome.strErrorDesc);
+
     outcome.strLogAppend = BuildLogAppend();
-    result = MakeResultBlock(WriteStyledResult(outcome));
+    const std::string styled = WriteStyledResult(outcome);
+    result = MakeResultBlock(styled);
+    RV_LOG_DEBUG(kSourceName, __LINE__, kDoInstallSignature, "strRetData = " << styled);
     return outcome.nErrorCode;
 }
 

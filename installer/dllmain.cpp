@@ -4,18 +4,18 @@
 
 #include <memory>
 
-#include "diagnostics/DebugTrace.h"
+#include "diagnostics/InstallerLogger.h"
 #include "installer/InstallerModule.h"
 #include "installer/RvInstallerMain.h"
 
+// The logging frame of one install: log4cplus configured from
+// "INSTALL.lcfg" and "installer start" logged, the install, then
+// "installer end" and the shutdown of log4cplus.
 int _seh_DoInstall(const char* request, char*& result) {
-    RV_TRACE_INFO("dllmain", 19) << "installer start";
-    int code = 0;
-    {
-        std::unique_ptr<CRvInstallerMain> installer(new CRvInstallerMain);
-        code = installer->DoInstall(request, result);
-    }
-    RV_TRACE_INFO("dllmain", 25) << "installer end";
+    InstallerLoggingScope logging;
+    std::unique_ptr<CRvInstallerMain> installer(new CRvInstallerMain);
+    const int code = installer->DoInstall(request, result);
+    installer.reset();
     return code;
 }
 
