@@ -30,8 +30,12 @@ enum StandardPathType {
 };
 
 // Resolves one of the sixteen kinds into `path` (overwritten); the result is
-// the kind's truth value.
+// the kind's truth value. Any other value clears the path and gives false.
 bool GetStandardPath(std::wstring& path, int type);
+// The folder holding "Conf", searched from the running module's folder
+// upward; when there is none, the folder recorded as "Config"/"installDir"
+// in config.dat, and then the result tells whether that folder exists.
+// A module file name longer than 259 characters is not searched from.
 bool GetInstallDir(std::wstring& path);
 bool GetConfDir(std::wstring& path);
 bool GetUserConfDir(std::wstring& path);
@@ -41,7 +45,9 @@ bool GetServerConfDir(std::wstring& path);
 // launcher program inside the launcher, a test program in its tests.
 HMODULE GetCurrentModuleHandle();
 
-// Major.minor.build.revision of a file's version resource.
+// Major.minor.build.revision of a file's version resource. False, with the
+// output unchanged, for a missing file, no version resource, or a resource
+// larger than 8191 bytes (it is read into a fixed 8192-byte buffer).
 bool GetFileVersionString(const std::wstring& file, RvString& version);
 
 #ifndef RV_WIDE_TEXT
@@ -49,5 +55,6 @@ bool GetFileVersionString(const std::wstring& file, RvString& version);
 // the common application-data folder, joined with "Dovadi". True when that
 // folder exists; it is not created.
 bool GetDefaultInstallPath(std::wstring& path, int csidl);
+// The file version of a loaded module's file.
 bool GetModuleVersionString(HMODULE module, std::string& version);
 #endif

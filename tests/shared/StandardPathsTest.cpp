@@ -202,15 +202,6 @@ TEST(StandardPaths, FallBackToTheRecordedInstallFolder) {
     ExpectResolved(none, kPathDataConfig, true, data.Folder() + L"\\config.dat");
 }
 
-TEST(StandardPaths, RunningModuleIsTheTestProgram) {
-    EXPECT_EQ(GetModuleHandleW(nullptr), GetCurrentModuleHandle());
-    std::wstring path;
-    EXPECT_TRUE(GetStandardPath(path, kPathRunningModule));
-    wchar_t expected[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, expected, MAX_PATH);
-    EXPECT_EQ(std::wstring(expected), path);
-}
-
 TEST(FileVersion, ReadsTheFourPartFileVersion) {
     RvString version = RV_T("unchanged");
     EXPECT_TRUE(GetFileVersionString(BinFile(L"RvTestVersion.dll"), version));
