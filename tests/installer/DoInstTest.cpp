@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
 #include "installer/InstallResult.h"
 #include "installer/RvInstallerMain.h"
+#include "tests/installer/FileTestSupport.h"
 #include "tests/support/DebugOutputCapture.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -50,6 +52,12 @@ std::string Envelope(const std::string& parameters) {
 std::string ExpectedDocument(int code, const std::string& desc, const std::string& logAppend) {
     return "{\n   \"nErrorCode\" : " + std::to_string(code) + ",\n   \"strErrorDesc\" : \"" + desc +
            "\",\n   \"strLogAppend\" : \"" + logAppend + "\"\n}";
+}
+
+// log4cplus writes its files in text mode.
+std::string WithoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 class DoInstTest : public testing::Test {
@@ -160,6 +168,55 @@ TEST_F(DoInstTest, TracesStartAndEndAsWholeLines) {
     }
     ASSERT_GE(startAt, 0);
     ASSERT_GT(endAt, startAt);
+}
+
+TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
+    const std::wstring logFolder = LocalDataFolder() + L"\\log_cfg";
+    const std::wstring config = logFolder + L"\\INSTALL.lcfg";
+    ProfileFilesGuard guard({LocalDataFolder(), logFolder}, {config});
+    ScratchFolder scratch;
+    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
+    CreateDirectoryW(logFolder.c_str(), nullptr);
+    auto writeConfig = [&](const std::wstring& log) {
+        std::string file = Narrow(log);
+        for (char& c : file)
+            if (c == '\\')
+                c = '/';
+        return WriteFileBytes(config,
+                              "log4cplus.rootLogger=DEBUG, F\n"
+                              "log4cplus.appender.F=log4cplus::FileAppender\n"
+                              "log4cplus.appender.F.File=" +
+                                  file +
+                                  "\n"
+                                  "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
+                                  "log4cplus.appender.F.layout.ConversionPattern=%p|%b|%m%n\n");
+    };
+
+    // Without a configuration the call completes and logs nowhere.
+    DeleteFileW(config.c_str());
+    char* result = nullptr;
+    ASSERT_EQ(s_doInst("{}", result), 0);
+    delete[] result;
+
+    const std::wstring first = scratch / L"first.log", second = scratch / L"second.log";
+    ASSERT_TRUE(writeConfig(first));
+    ASSERT_EQ(s_doInst("{}", result), 0);
+    const std::string document(result);
+    delete[] result;
+    ASSERT_TRUE(writeConfig(second));
+    ASSERT_EQ(s_doInst("[]", result), kRequestUnusable);
+
+    EXPECT_EQ(WithoutCarriageReturns(ReadFileBytes(first)),
+              "INFO|dllmain|installer start\n"
+              "DEBUG|RvInstallerMain|InstallRet ret = 0 err_desc = success\n"
+              "DEBUG|RvInstallerMain|strRetData = " +
+                  document +
+                  "\n\n"
+                  "INFO|dllmain|installer end\n");
+    // The second call read the changed file; an unusable request logs only
+    // the frame.
+    EXPECT_EQ(WithoutCarriageReturns(ReadFileBytes(second)),
+              "INFO|dllmain|installer start\nINFO|dllmain|installer end\n");
 }
 
 TEST(InstallerMainTest, ModuleWithoutVersionResourceGivesEmptyToolVersion) {
