@@ -1,0 +1,172 @@
+#include "diagnostics/ExceptHandler.h"
+
+#include <cstdlib>
+
+#include "base/PathString.h"
+#include "base/StandardPaths.h"
+#include "base/SystemInfo.h"
+#include "base/TextConvert.h"
+#include "diagnostics/CrashReport.h"
+#include "diagnostics/DebugTrace.h"
+#include "diagnostics/MiniDump.h"
+#include "diagnostics/SehGuard.h"
+#ifndef RV_WIDE_TEXT
+#include "diagnostics/CrashPrompt.h"
+#endif
+
+namespace {
+
+using CrashCallback = int (*)(unsigned int code, EXCEPTION_POINTERS* pointers, const char* origin);
+
+int ReportCrash(unsigned int, EXCEPTION_POINTERS* pointers, const char*) {
+    return CRvExceptHandler::GetInstance().Report(pointers);
+}
+
+// Set by the first RV_ExceptHandlerInit; nothing later changes them. The
+// installation runs first thing on the main path, before other threads.
+bool g_bInstalled = false;
+bool g_bEndProcess = false;
+CrashCallback g_pfnCrashCallback = ReportCrash;
+
+// The runtime's invalid-parameter and pure-virtual-call handlers land here:
+// a write to address 0 turns both into an access violation that reaches the
+// crash filter.
+void FaultAtAddressZero() {
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 0;
+}
+
+void __cdecl OnInvalidParameter(const wchar_t*,
+                                const wchar_t*,
+                                const wchar_t*,
+                                unsigned int,
+                                uintptr_t) {
+    FaultAtAddressZero();
+}
+
+void __cdecl OnPureVirtualCall() {
+    FaultAtAddressZero();
+}
+
+LONG WINAPI ProcessWideFilter(EXCEPTION_POINTERS* pointers) {
+    const unsigned int code = pointers != nullptr && pointers->ExceptionRecord != nullptr
+                                  ? pointers->ExceptionRecord->ExceptionCode
+                                  : 0;
+    RV_ExceptFilter(code, pointers, "Exception_Filter");
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void Install(const RvChar* moduleName, bool processWide) {
+    if (g_bInstalled)
+        return;
+    g_bInstalled = true;
+    _set_invalid_parameter_handler(OnInvalidParameter);
+    _set_purecall_handler(OnPureVirtualCall);
+    if (processWide)
+        SetUnhandledExceptionFilter(ProcessWideFilter);
+    g_bEndProcess = processWide;
+    g_pfnCrashCallback = ReportCrash;
+    CRvExceptHandler& handler = CRvExceptHandler::GetInstance();
+    handler.Init();
+    if (moduleName != nullptr)
+        handler.SetModuleName(moduleName);
+}
+
+RvString ReadUserChannel() {
+    std::wstring userConfig;
+    GetStandardPath(userConfig, kPathUserConfigIni);
+    return CAtlIniExt(userConfig).GetString(RV_T("config"), RV_T("ChannelID"));
+}
+
+}  // namespace
+
+CRvExceptHandler& CRvExceptHandler::GetInstance() {
+    static CRvExceptHandler instance;
+    return instance;
+}
+
+void CRvExceptHandler::Init() {
+    RV_TRACE_INFO("RvExceptHandler", 94) << RV_T("CRvExceptHandler::Init");
+    if (m_bInitialized)
+        return;
+    m_bInitialized = true;
+
+    const RvString channel = ReadUserChannel();
+    std::wstring modulePath;
+    GetStandardPath(modulePath, kPathRunningModule);
+    RvString version;
+    GetFileVersionString(modulePath, version);
+    const RvString fileName = WideToRv(LastPathComponent(modulePath));
+    const RvString mac = GetMacAddressString();
+
+    m_strDumpSuffix = RV_T("_") + channel + RV_T("_") + version + RV_T("_") + fileName + RV_T("_") +
+                      mac + RV_T(".dmp");
+    m_strReportInfo = RV_T("|VER:") + version + RV_T("|CHID:") + channel + RV_T("|MAC:") + mac;
+    m_strModulePath = modulePath;
+
+    std::wstring serverConfig;
+    GetStandardPath(serverConfig, kPathServerConfigIni);
+    m_crashConfig.SetFileName(serverConfig);
+    GetStandardPath(m_strDumpDir, kPathInstallDir);
+    m_strReportProgram = JoinPath(m_strDumpDir, L"RvDumpReport.exe");
+}
+
+void CRvExceptHandler::SetModuleName(const RvChar* name) {
+    if (name != nullptr)
+        m_strModuleName = name;
+}
+
+int CRvExceptHandler::Report(EXCEPTION_POINTERS* pointers) {
+    const RvString logText = RV_T("|MOD:") + m_strModuleName + RV_T("|FEXT:") + m_strDumpSuffix;
+    RvString arguments = RV_T(" /LogText:\"") + logText + RV_T("\" /LogAct:ACT_CRASHREPORT");
+
+    // Without an install folder there is nowhere to put a dump and no report
+    // program of ours to start: a bare name would land in the drive's root
+    // and be searched for along the path.
+    const bool haveFolder = !m_strDumpDir.empty();
+    if (haveFolder && pointers != nullptr &&
+        m_crashConfig.GetInt(RV_T("config"), RV_T("CrashReport"), 0) != 0) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        const RvString dumpPath = WideToRv(m_strDumpDir) + RV_T("\\") + FormatDumpTimestamp(now) +
+                                  m_strModuleName + m_strDumpSuffix;
+        WriteMiniDump(dumpPath, pointers);
+        arguments += RV_T(" /Dump:\"") + dumpPath + RV_T("\"");
+    }
+
+    SendCrashReport(m_crashConfig.GetString(RV_T("config"), RV_T("StatHost")), m_strModuleName,
+                    m_strReportInfo, RV_T("ACT_CRASHREPORT"), logText);
+    StartReportProgram(haveFolder ? m_strReportProgram : std::wstring(), arguments);
+    return 1;
+}
+
+bool RV_ExceptHandlerInit(const RvChar* moduleName, bool processWide) {
+    if (!SehTry([&] { Install(moduleName, processWide); }, SehHandleAll))
+        OutputDebugString(RV_T(" RV_ExceptHandlerInit failed"));
+    return true;
+}
+
+int RV_ExceptFilter(unsigned int code, EXCEPTION_POINTERS* pointers, const char* origin) {
+#ifndef RV_WIDE_TEXT
+    // The installer asks first; "Yes" skips the whole report.
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (ShowCrashPrompt(program) == IDYES)
+        return EXCEPTION_EXECUTE_HANDLER;
+#endif
+    OutputDebugString(RV_T("RV_ExceptFilter"));
+    if (CrashCallback callback = g_pfnCrashCallback) {
+        // Whatever goes wrong while reporting stays inside the report.
+        SehTry(
+            [&] {
+                try {
+                    callback(code, pointers, origin);
+                } catch (...) {
+                }
+            },
+            SehHandleAll);
+    }
+    if (g_bEndProcess)
+        ExitProcess(0);
+    return EXCEPTION_EXECUTE_HANDLER;
+}

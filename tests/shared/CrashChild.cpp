@@ -1,0 +1,122 @@
+// Test program for the crash handler: installs it the way a deliverable
+// does, then crashes on purpose.
+//   RvCrashChild_x.exe process <name>            process-wide handler, a write to address 0
+//   RvCrashChild_x.exe guard <name>              handler without the process-wide filter and a
+//                                                second installation with another name and the
+//                                                flag set (which must change nothing), then a
+//                                                crash under a guard whose filter is
+//                                                RV_ExceptFilter; exits with 3 when it fired
+//   RvCrashChild_x.exe invalid-parameter <name>  process-wide handler, a runtime call with an
+//                                                invalid parameter
+//   RvCrashChild_x.exe pure-call <name>          process-wide handler, the runtime's
+//                                                pure-virtual-call entry
+// The narrow build takes "prompt=yes" or "prompt=no" as a third argument:
+// the installer's crash question is then answered without a message box,
+// and what it asked is written to "prompt.txt" next to the program.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "diagnostics/ExceptHandler.h"
+#include "diagnostics/SehGuard.h"
+#ifndef RV_WIDE_TEXT
+#include "diagnostics/CrashPromptTesting.h"
+#endif
+
+namespace {
+
+enum ExitCode {
+    kGuardFired = 3,
+    kRuntimeReturned = 4,
+    kNotReached = 90,
+    kUsage = 91,
+};
+
+volatile ULONG_PTR g_nowhere = 0;
+
+void CrashOnPurpose() {
+    *reinterpret_cast<volatile int*>(g_nowhere) = 1;
+}
+
+RvString FromAscii(const char* text) {
+    return RvString(text, text + std::strlen(text));
+}
+
+#ifndef RV_WIDE_TEXT
+int g_promptAnswer = IDNO;
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+    if (size > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+int RecordingPrompt(const wchar_t* text, const wchar_t* caption, UINT type) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring record(path);
+    record = record.substr(0, record.find_last_of(L'\\')) + L"\\prompt.txt";
+    const std::string content = Utf8(text) + "\n" + Utf8(caption) + "\n" + std::to_string(type);
+    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    return g_promptAnswer;
+}
+#endif
+
+FARPROC RuntimeEntry(const char* name) {
+    return GetProcAddress(GetModuleHandleA("msvcrt.dll"), name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return kUsage;
+    const std::string mode = argv[1];
+    const RvString name = FromAscii(argv[2]);
+#ifndef RV_WIDE_TEXT
+    if (argc > 3) {
+        g_promptAnswer = std::strcmp(argv[3], "prompt=yes") == 0 ? IDYES : IDNO;
+        SetCrashPromptForTesting(RecordingPrompt);
+    }
+#endif
+
+    if (mode == "guard") {
+        RV_ExceptHandlerInit(name.c_str(), false);
+        RV_ExceptHandlerInit(RV_T("OtherModule"), true);
+        const bool completed = SehTry(CrashOnPurpose, [](DWORD code, EXCEPTION_POINTERS* pointers) {
+            return static_cast<LONG>(RV_ExceptFilter(code, pointers, "CrashChild"));
+        });
+        return completed ? kNotReached : kGuardFired;
+    }
+
+    RV_ExceptHandlerInit(name.c_str(), true);
+    if (mode == "process") {
+        CrashOnPurpose();
+    } else if (mode == "invalid-parameter") {
+        using CopyFunction = int(__cdecl*)(char*, size_t, const char*);
+        auto copy =
+            reinterpret_cast<CopyFunction>(reinterpret_cast<void*>(RuntimeEntry("strcpy_s")));
+        if (copy == nullptr)
+            return kUsage;
+        copy(nullptr, 0, "x");
+        return kRuntimeReturned;
+    } else if (mode == "pure-call") {
+        using PureCallFunction = void(__cdecl*)();
+        auto pureCall =
+            reinterpret_cast<PureCallFunction>(reinterpret_cast<void*>(RuntimeEntry("_purecall")));
+        if (pureCall == nullptr)
+            return kUsage;
+        pureCall();
+        return kRuntimeReturned;
+    }
+    return kNotReached;
+}
