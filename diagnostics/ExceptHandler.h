@@ -19,6 +19,11 @@
 //       });
 //   return completed ? code : -1;
 //
+// The statistics host is ours to configure: key "StatHost" in section
+// "config" of the server configuration (install folder +
+// Conf\Server\config.ini, the file that holds "CrashReport"), as
+// "host[:port]". Absent or empty, no report request is made at all.
+//
 // Text is narrow (ANSI code page) in the installer library and UTF-16 in the
 // launcher; paths are UTF-16 in both.
 #pragma once
@@ -29,6 +34,7 @@
 
 #include "base/AtlIniExt.h"
 #include "base/RvText.h"
+#include "diagnostics/SehGuard.h"
 
 // One per module, created on first use, destroyed when the module ends.
 class CRvExceptHandler {
