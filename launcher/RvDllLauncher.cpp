@@ -4,10 +4,7 @@
 #include <windows.h>
 
 #include "diagnostics/DebugTrace.h"
-#if __has_include("diagnostics/ExceptHandler.h")  // TODO(launcher): plain include once it lands
 #include "diagnostics/ExceptHandler.h"
-#define RV_LAUNCHER_HAS_EXCEPT_HANDLER 1
-#endif
 #include "launcher/DispatchLoadType.h"
 
 #ifdef RV_LAUNCHER_CRASH_TEST
@@ -25,9 +22,7 @@ void CrashOnPurpose() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Process-wide: a crash anywhere is reported and ends the process.
-#ifdef RV_LAUNCHER_HAS_EXCEPT_HANDLER
     RV_ExceptHandlerInit(RV_T("RvDllLauncher"), true);
-#endif
     RV_TRACE_INFO("RvDllLauncher", 26) << L"launcher start";
 #ifdef RV_LAUNCHER_CRASH_TEST
     CrashOnPurpose();
