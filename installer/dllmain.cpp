@@ -4,7 +4,10 @@
 
 #include <memory>
 
+#include "diagnostics/ExceptHandler.h"
 #include "diagnostics/InstallerLogger.h"
+#include "diagnostics/SehGuard.h"
+#include "installer/InstallResult.h"
 #include "installer/InstallerModule.h"
 #include "installer/RvInstallerMain.h"
 
@@ -19,8 +22,20 @@ int _seh_DoInstall(const char* request, char*& result) {
     return code;
 }
 
+// Runs the install under a structured-exception guard whose filter is the
+// crash handler's: a crash anywhere in the call is reported and the call
+// returns -1 to the host, which carries on.
 extern "C" int __cdecl doInst(const char* request, char*& result) {
-    return _seh_DoInstall(request, result);
+    int code = kInstallCrashed;
+    const bool completed = SehTry(
+        [&] {
+            RV_ExceptHandlerInit("RvInstaller", false);
+            code = _seh_DoInstall(request, result);
+        },
+        [](DWORD exceptionCode, EXCEPTION_POINTERS* pointers) -> LONG {
+            return RV_ExceptFilter(exceptionCode, pointers, "doInst");
+        });
+    return completed ? code : kInstallCrashed;
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {

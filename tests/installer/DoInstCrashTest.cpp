@@ -1,0 +1,114 @@
+// A real crash inside doInst: the caller passes a request pointer that does
+// not point at readable memory. The guard of the entry reports the crash
+// through the crash handler and returns -1, and the host carries on.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "base/SystemInfo.h"
+#include "installer/InstallResult.h"
+#include "tests/support/CrashTestBed.h"
+#include "tests/support/LocalHttpServer.h"
+
+namespace {
+
+using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
+
+constexpr DWORD kWaitMs = 20000;
+const char* const kUnreadableRequest = reinterpret_cast<const char*>(0x10);
+
+// "_" channel "_" version "_" file name "_" MAC ".dmp" of the library.
+std::string DumpSuffix() {
+    return "_1006_" RV_PRODUCT_VERSION "_RvInstaller.dll_" + GetMacAddressString() + ".dmp";
+}
+
+// A copy of the library in an install folder of its own, loaded into this
+// process, so that the install folder its crash handler finds is the bed.
+class LoadedInstaller {
+public:
+    explicit LoadedInstaller(const std::wstring& path) : m_module(LoadLibraryW(path.c_str())) {
+        if (m_module)
+            m_doInst = reinterpret_cast<DoInstFunction>(
+                reinterpret_cast<void*>(GetProcAddress(m_module, "doInst")));
+    }
+    ~LoadedInstaller() {
+        if (m_module)
+            FreeLibrary(m_module);
+    }
+    LoadedInstaller(const LoadedInstaller&) = delete;
+    LoadedInstaller& operator=(const LoadedInstaller&) = delete;
+
+    DoInstFunction doInst() const { return m_doInst; }
+
+private:
+    HMODULE m_module;
+    DoInstFunction m_doInst = nullptr;
+};
+
+}  // namespace
+
+TEST(DoInstCrash, CrashIsReportedAndTheCallReturnsMinusOne) {
+    LocalHttpServer server;
+    ASSERT_TRUE(server.IsListening());
+    CrashTestBed bed;
+    ASSERT_TRUE(bed.WriteServerConfig(
+        "[config]\r\nCrashReport=1\r\nStatHost=" + server.HostAndPort() + "\r\n"));
+    ASSERT_TRUE(bed.WriteUserConfig("[config]\r\nChannelID=1006\r\n"));
+    ASSERT_TRUE(bed.AddReportProgram());
+    ASSERT_TRUE(bed.AddProgram(L"RvInstaller.dll"));
+
+    LoadedInstaller installer(bed.Folder() + L"\\RvInstaller.dll");
+    ASSERT_NE(installer.doInst(), nullptr);
+
+    char sentinel = 0;
+    char* result = &sentinel;
+    EXPECT_EQ(installer.doInst()(kUnreadableRequest, result), kInstallCrashed);
+    EXPECT_EQ(result, &sentinel);
+
+    // The minidump lies in the install folder under its specified name.
+    const std::vector<std::wstring> dumps = bed.DumpFiles();
+    ASSERT_EQ(dumps.size(), 1u);
+    const std::string dumpName = Narrow(dumps[0]);
+    ASSERT_TRUE(std::regex_match(dumpName, std::regex("[0-9]{12}RvInstaller.*"))) << dumpName;
+    EXPECT_EQ(dumpName.substr(12), "RvInstaller" + DumpSuffix());
+
+    // The statistics host got the report with the exact path and query.
+    const std::vector<std::string> requests = server.WaitForRequests(1, kWaitMs);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], "/g.real?aid=text_ad_2689&text=S:RvInstaller|VER:" RV_PRODUCT_VERSION
+                           "|CHID:1006|MAC:" +
+                               GetMacAddressString() +
+                               "|ACT:ACT_CRASHREPORT|MOD:RvInstaller|FEXT:" + DumpSuffix());
+
+    // The crash-report program got the exact command line.
+    const std::string folder = Narrow(bed.Folder());
+    const std::string arguments =
+        " /LogText:\"|MOD:RvInstaller|FEXT:" + DumpSuffix() + "\" /LogAct:ACT_CRASHREPORT";
+    EXPECT_EQ(bed.WaitForReportCommandLine(kWaitMs), "\"" + folder + "\\RvDumpReport.exe\"" +
+                                                         arguments + " /Dump:\"" + folder + "\\" +
+                                                         dumpName + "\"");
+
+    // The host goes on: the library still answers requests.
+    result = nullptr;
+    ASSERT_EQ(installer.doInst()("{}", result), kInstallSucceeded);
+    ASSERT_NE(result, nullptr);
+    delete[] result;
+
+    // With crash reporting switched off (read at the time of the crash) a
+    // second crash writes no dump and passes no " /Dump:" argument.
+    ASSERT_TRUE(DeleteFileW((bed.Folder() + L"\\RvDumpReport.cmdline.txt").c_str()));
+    ASSERT_TRUE(bed.AddReportProgram());
+    ASSERT_TRUE(bed.WriteServerConfig(
+        "[config]\r\nCrashReport=0\r\nStatHost=" + server.HostAndPort() + "\r\n"));
+    result = &sentinel;
+    EXPECT_EQ(installer.doInst()(kUnreadableRequest, result), kInstallCrashed);
+    EXPECT_EQ(result, &sentinel);
+    EXPECT_EQ(bed.DumpFiles().size(), 1u);
+    EXPECT_EQ(bed.WaitForReportCommandLine(kWaitMs),
+              "\"" + folder + "\\RvDumpReport.exe\"" + arguments);
+    EXPECT_EQ(server.WaitForRequests(2, kWaitMs).size(), 2u);
+}
