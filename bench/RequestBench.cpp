@@ -9,6 +9,7 @@
 
 #include "installer/Base64Text.h"
 #include "installer/InstallRequest.h"
+#include "tests/support/Base64Encode.h"
 
 namespace {
 
@@ -28,22 +29,6 @@ double Time(int iterations, Body body) {
         body();
     QueryPerformanceCounter(&end);
     return Seconds(start, end);
-}
-
-std::string EncodeBase64(const std::string& bytes) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
-                     (unsigned char)bytes[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6)
-            out += kAlphabet[(v >> shift) & 63];
-    }
-    while (i < bytes.size())  // pad the tail with blanks to keep it simple
-        out += "IA==", ++i;
-    return out;
 }
 
 const char kParameters[] =

@@ -12,6 +12,7 @@
 #include "installer/InstallResult.h"
 #include "installer/RvInstallerMain.h"
 #include "tests/installer/FileTestSupport.h"
+#include "tests/support/Base64Encode.h"
 #include "tests/support/DebugOutputCapture.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -19,34 +20,8 @@ namespace {
 
 using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
 
-std::string Base64(const std::string& bytes) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
-                     (unsigned char)bytes[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6)
-            out += kAlphabet[(v >> shift) & 63];
-    }
-    if (i + 1 == bytes.size()) {
-        unsigned v = (unsigned char)bytes[i] << 16;
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += "==";
-    } else if (i + 2 == bytes.size()) {
-        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8;
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += '=';
-    }
-    return out;
-}
-
 std::string Envelope(const std::string& parameters) {
-    return "{\"rspEncode\":\"" + Base64(parameters) + "\"}";
+    return "{\"rspEncode\":\"" + EncodeBase64(parameters) + "\"}";
 }
 
 std::string ExpectedDocument(int code, const std::string& desc, const std::string& logAppend) {
