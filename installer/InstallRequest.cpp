@@ -62,15 +62,12 @@ bool InstallRequest::Parse(const std::string& text, bool* rejected) {
         *rejected = false;
     }
     Json::Value document;
-    if (!ParseJsonText(text, document)) {
+    if (!ParseJsonObjectText(text, document)) {
         return false;
     }
     // Read through a const reference: the mutable accessors would add the
     // keys they look up.
     const Json::Value& root = document;
-    if (!root.isObject() && !root.isNull()) {
-        return false;
-    }
 
     // Fill a copy so that a rejected document leaves this record as it was.
     InstallRequest parsed(*this);

@@ -26,6 +26,15 @@ static bool IsIntegerLiteral(const Json::Value& value) {
     return value.type() == Json::intValue || value.type() == Json::uintValue;
 }
 
+bool ParseJsonObjectText(const std::string& text, Json::Value& root) {
+    Json::Value parsed;
+    if (!ParseJsonText(text, parsed) || (!parsed.isObject() && !parsed.isNull())) {
+        return false;
+    }
+    root.swap(parsed);
+    return true;
+}
+
 bool IsJsonInteger(const Json::Value& value) {
     return IsIntegerLiteral(value) && value.isInt();
 }

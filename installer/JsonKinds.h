@@ -13,6 +13,9 @@ class Value;
 
 // False on a syntax error, including empty text.
 bool ParseJsonText(const std::string& text, Json::Value& root);
+// The same, and false too when the root is neither an object nor null (a
+// null root reads as an object without members).
+bool ParseJsonObjectText(const std::string& text, Json::Value& root);
 
 bool IsJsonInteger(const Json::Value& value);
 bool IsJsonLargeUnsigned(const Json::Value& value);

@@ -6,15 +6,12 @@
 
 bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope) {
     Json::Value document;
-    if (!ParseJsonText(text, document)) {
+    if (!ParseJsonObjectText(text, document)) {
         return false;
     }
     // Read through a const reference: the mutable accessors would add the
     // keys they look up.
     const Json::Value& root = document;
-    if (!root.isObject() && !root.isNull()) {
-        return false;
-    }
 
     const Json::Value& ver = root["ver"];
     if (IsJsonLargeUnsigned(ver)) {

@@ -38,9 +38,7 @@ TEST(CrashPrompt, YesSkipsTheReportAndNoRunsIt) {
     LocalHttpServer server;
     ASSERT_TRUE(server.IsListening());
     CrashTestBed bed;
-    ASSERT_TRUE(bed.WriteServerConfig(
-        "[config]\r\nCrashReport=1\r\nStatHost=" + server.HostAndPort() + "\r\n"));
-    ASSERT_TRUE(bed.WriteUserConfig("[config]\r\nChannelID=1006\r\n"));
+    ASSERT_TRUE(bed.WriteReportingConfig(1, server.HostAndPort(), "1006"));
     ASSERT_TRUE(bed.AddReportProgram());
     ASSERT_TRUE(bed.AddProgram(kChild));
     const std::wstring prompt = bed.Folder() + L"\\prompt.txt";

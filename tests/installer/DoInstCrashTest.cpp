@@ -55,9 +55,7 @@ TEST(DoInstCrash, CrashIsReportedAndTheCallReturnsMinusOne) {
     LocalHttpServer server;
     ASSERT_TRUE(server.IsListening());
     CrashTestBed bed;
-    ASSERT_TRUE(bed.WriteServerConfig(
-        "[config]\r\nCrashReport=1\r\nStatHost=" + server.HostAndPort() + "\r\n"));
-    ASSERT_TRUE(bed.WriteUserConfig("[config]\r\nChannelID=1006\r\n"));
+    ASSERT_TRUE(bed.WriteReportingConfig(1, server.HostAndPort(), "1006"));
     ASSERT_TRUE(bed.AddReportProgram());
     ASSERT_TRUE(bed.AddProgram(L"RvInstaller.dll"));
 
@@ -102,8 +100,7 @@ TEST(DoInstCrash, CrashIsReportedAndTheCallReturnsMinusOne) {
     // second crash writes no dump and passes no " /Dump:" argument.
     ASSERT_TRUE(DeleteFileW((bed.Folder() + L"\\RvDumpReport.cmdline.txt").c_str()));
     ASSERT_TRUE(bed.AddReportProgram());
-    ASSERT_TRUE(bed.WriteServerConfig(
-        "[config]\r\nCrashReport=0\r\nStatHost=" + server.HostAndPort() + "\r\n"));
+    ASSERT_TRUE(bed.WriteReportingConfig(0, server.HostAndPort(), "1006"));
     result = &sentinel;
     EXPECT_EQ(installer.doInst()(kUnreadableRequest, result), kInstallCrashed);
     EXPECT_EQ(result, &sentinel);

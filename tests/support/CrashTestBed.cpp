@@ -25,6 +25,14 @@ bool CrashTestBed::WriteUserConfig(const std::string& body) {
     return WriteConfig(L"User", body);
 }
 
+bool CrashTestBed::WriteReportingConfig(int crashReport,
+                                        const std::string& statHost,
+                                        const std::string& channel) {
+    return WriteServerConfig("[config]\r\nCrashReport=" + std::to_string(crashReport) +
+                             "\r\nStatHost=" + statHost + "\r\n") &&
+           WriteUserConfig("[config]\r\nChannelID=" + channel + "\r\n");
+}
+
 bool CrashTestBed::AddProgram(const std::wstring& name) {
     return CopyFileW(BinFile(name).c_str(), (m_folder / name).c_str(), FALSE) != FALSE;
 }

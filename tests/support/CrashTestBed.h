@@ -23,6 +23,11 @@ public:
     // body (lines of section "config" and its keys).
     bool WriteServerConfig(const std::string& body);
     bool WriteUserConfig(const std::string& body);
+    // Both files for a crash report: "CrashReport", "StatHost" and the
+    // channel in "ChannelID".
+    bool WriteReportingConfig(int crashReport,
+                              const std::string& statHost,
+                              const std::string& channel);
 
     // Copies a built program into the folder.
     bool AddProgram(const std::wstring& name);
