@@ -10,15 +10,15 @@ bool IsValidPEImage(const RvString& path) {
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 2)
-        return false;
     ScopedHandle mapping(CreateFileMapping(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping)
         return false;
     ScopedMappedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view)
         return false;
+    // An empty file cannot be mapped (the mapping call fails and leaves its
+    // error for the caller); any other view spans at least one whole page,
+    // zero-filled past the end of the file, so two bytes can be read.
     const auto* bytes = static_cast<const unsigned char*>(view.Get());
     return bytes[0] == 'M' && bytes[1] == 'Z';
 }

@@ -48,6 +48,8 @@ protected:
         CopyFileW(BinFile(L"RundllRecorder.dll").c_str(), s_library.c_str(), FALSE);
         s_textFile = *s_scratch / L"notes.txt";
         WriteFileBytes(s_textFile, "plain text, not a program image\r\n");
+        s_emptyFile = *s_scratch / L"empty.dll";
+        WriteFileBytes(s_emptyFile, "");
     }
 
     static void TearDownTestSuite() {
@@ -116,11 +118,13 @@ protected:
     static ScratchFolder* s_scratch;
     static std::wstring s_library;
     static std::wstring s_textFile;
+    static std::wstring s_emptyFile;
 };
 
 ScratchFolder* LauncherRunTest::s_scratch = nullptr;
 std::wstring LauncherRunTest::s_library;
 std::wstring LauncherRunTest::s_textFile;
+std::wstring LauncherRunTest::s_emptyFile;
 
 TEST_F(LauncherRunTest, RefusedCommandLinesEndWithTheirResultCode) {
     const std::wstring library = L" -dllPath:" + Quoted(s_library);
@@ -146,6 +150,10 @@ TEST_F(LauncherRunTest, RefusedCommandLinesEndWithTheirResultCode) {
         // The key is found whatever its case.
         {"text file, LOADTYPE in capitals",
          L"-LOADTYPE:rundll -dllPath:" + Quoted(s_textFile) + L" -expFunc:RecordCall", 5, false, 0},
+        // The error of the failed mapping call reaches the high word.
+        {"empty file",
+         L"-loadtype:rundll -dllPath:" + Quoted(s_emptyFile) + L" -expFunc:RecordCall", 5, true,
+         ERROR_FILE_INVALID},
         // The error of the failed lookup survives the unloading.
         {"export that does not exist", L"-loadtype:rundll" + library + L" -expFunc:NoSuchExport", 5,
          true, ERROR_PROC_NOT_FOUND},
