@@ -72,7 +72,13 @@ void Install(const RvChar* moduleName, bool processWide) {
         handler.SetModuleName(moduleName);
 }
 
-RvString ReadUserChannel() {
+// The configuration files lie below the install folder. Without one their
+// names would be bare relative names, which the profile functions look up
+// in the Windows folder: a stray file there must not set the channel or the
+// statistics host.
+RvString ReadUserChannel(const std::wstring& installDir) {
+    if (installDir.empty())
+        return RvString();
     std::wstring userConfig;
     GetStandardPath(userConfig, kPathUserConfigIni);
     return CAtlIniExt(userConfig).GetString(RV_T("config"), RV_T("ChannelID"));
@@ -91,7 +97,8 @@ void CRvExceptHandler::Init() {
         return;
     m_bInitialized = true;
 
-    const RvString channel = ReadUserChannel();
+    GetStandardPath(m_strDumpDir, kPathInstallDir);
+    const RvString channel = ReadUserChannel(m_strDumpDir);
     std::wstring modulePath;
     GetStandardPath(modulePath, kPathRunningModule);
     RvString version;
@@ -104,10 +111,11 @@ void CRvExceptHandler::Init() {
     m_strReportInfo = RV_T("|VER:") + version + RV_T("|CHID:") + channel + RV_T("|MAC:") + mac;
     m_strModulePath = modulePath;
 
-    std::wstring serverConfig;
-    GetStandardPath(serverConfig, kPathServerConfigIni);
-    m_crashConfig.SetFileName(serverConfig);
-    GetStandardPath(m_strDumpDir, kPathInstallDir);
+    if (!m_strDumpDir.empty()) {
+        std::wstring serverConfig;
+        GetStandardPath(serverConfig, kPathServerConfigIni);
+        m_crashConfig.SetFileName(serverConfig);
+    }
     m_strReportProgram = JoinPath(m_strDumpDir, L"RvDumpReport.exe");
 }
 

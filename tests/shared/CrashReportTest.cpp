@@ -208,14 +208,27 @@ TEST(CrashReport, WithoutInstallFolderNoReportProgramIsSearchedFor) {
     // folder.
     ASSERT_TRUE(bed.AddReportProgram());
     ASSERT_TRUE(bed.AddProgram(kChild));
+    // A bare "config.ini" would be looked up in the Windows folder: a stray
+    // one there must not switch reporting on or name a host.
+    LocalHttpServer server;
+    ASSERT_TRUE(server.IsListening());
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring stray = std::wstring(windows) + L"\\config.ini";
+    ASSERT_FALSE(FileExists(stray));
+    ASSERT_TRUE(WriteFileBytes(stray, "[config]\r\nCrashReport=1\r\nChannelID=55\r\nStatHost=" +
+                                          server.HostAndPort() + "\r\n"));
 
     const CrashTestBed::Run run = bed.RunProgram(kChild, L"process RvCrashChild");
+    DeleteFileW(stray.c_str());
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(0u, run.exitCode);
     const ChildOutput output = OutputOf(capture, run.processId);
     EXPECT_EQ(1, output.Count("RV_ExceptFilter"));
     EXPECT_EQ(1, output.CountLines("RvExceptHandler", 189, "Launcher ret = 0"));
     EXPECT_FALSE(bed.ReportCommandLineExists());
+    EXPECT_FALSE(output.AnyStartsWith("http://"));
+    EXPECT_EQ(0, server.Connections());
 }
 
 TEST(CrashReport, RuntimeErrorsBecomeCrashReports) {
