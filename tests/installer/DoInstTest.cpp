@@ -150,21 +150,8 @@ TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
     const std::wstring config = logFolder + L"\\INSTALL.lcfg";
     ProfileFilesGuard guard({LocalDataFolder(), logFolder}, {config});
     ScratchFolder scratch;
-    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
-    CreateDirectoryW(logFolder.c_str(), nullptr);
-    auto writeConfig = [&](const std::wstring& log) {
-        std::string file = Narrow(log);
-        for (char& c : file)
-            if (c == '\\')
-                c = '/';
-        return WriteFileBytes(config,
-                              "log4cplus.rootLogger=DEBUG, F\n"
-                              "log4cplus.appender.F=log4cplus::FileAppender\n"
-                              "log4cplus.appender.F.File=" +
-                                  file +
-                                  "\n"
-                                  "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
-                                  "log4cplus.appender.F.layout.ConversionPattern=%p|%b|%m%n\n");
+    auto writeConfig = [](const std::wstring& log) {
+        return WriteFileAppenderConfig(log, "%p|%b|%m%n");
     };
 
     // Without a configuration the call completes and logs nowhere.

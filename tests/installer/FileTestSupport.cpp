@@ -144,3 +144,22 @@ std::wstring LocalDataFolder() {
     SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
     return std::wstring(path) + L"\\TDXdata";
 }
+
+bool WriteFileAppenderConfig(const std::wstring& log,
+                             const std::string& pattern,
+                             const std::string& extra) {
+    const std::wstring folder = LocalDataFolder() + L"\\log_cfg";
+    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::string file = Narrow(log);
+    std::replace(file.begin(), file.end(), '\\', '/');
+    return WriteFileBytes(folder + L"\\INSTALL.lcfg",
+                          "log4cplus.rootLogger=DEBUG, F\n"
+                          "log4cplus.appender.F=log4cplus::FileAppender\n"
+                          "log4cplus.appender.F.File=" +
+                              file +
+                              "\n"
+                              "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
+                              "log4cplus.appender.F.layout.ConversionPattern=" +
+                              pattern + "\n" + extra);
+}

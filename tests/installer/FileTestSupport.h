@@ -82,5 +82,12 @@ private:
 // The local data folder of the product: CSIDL_LOCAL_APPDATA + "TDXdata".
 std::wstring LocalDataFolder();
 
+// Writes INSTALL.lcfg into the log configuration folder (created when
+// missing): every event goes to the file `log` in the given pattern layout;
+// `extra` adds property lines.
+bool WriteFileAppenderConfig(const std::wstring& log,
+                             const std::string& pattern,
+                             const std::string& extra = std::string());
+
 // Names of the entries directly in a folder, sorted, without "." and "..".
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <iostream>
 #include <regex>
 #include <sstream>
@@ -39,20 +38,7 @@ protected:
     // A configuration that sends every event to `log` as
     // "level|file|line|function|message"; `extra` adds property lines.
     void WriteConfig(const std::wstring& log, const std::string& extra = std::string()) {
-        CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
-        CreateDirectoryW((LocalDataFolder() + L"\\log_cfg").c_str(), nullptr);
-        std::string file = Narrow(log);
-        std::replace(file.begin(), file.end(), '\\', '/');
-        ASSERT_TRUE(
-            WriteFileBytes(InstallerLogConfigPath(),
-                           "log4cplus.rootLogger=DEBUG, F\n"
-                           "log4cplus.appender.F=log4cplus::FileAppender\n"
-                           "log4cplus.appender.F.File=" +
-                               file +
-                               "\n"
-                               "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
-                               "log4cplus.appender.F.layout.ConversionPattern=%p|%b|%L|%M|%m%n\n" +
-                               extra));
+        ASSERT_TRUE(WriteFileAppenderConfig(log, "%p|%b|%L|%M|%m%n", extra));
     }
 
     // One install call's logging frame around `body`.
