@@ -1,28 +1,24 @@
 #include "installer/RvInstallerMain.h"
 
 #include "base/StandardPaths.h"
-#include "diagnostics/InstallerLogger.h"
 #include "installer/Base64Text.h"
 #include "installer/InstallResult.h"
+#include "installer/InstallerLogSites.h"
 #include "installer/InstallerModule.h"
 #include "installer/RequestEnvelope.h"
 #include "installer/RvInstallException.h"
-
-namespace {
-constexpr char kSourceName[] = "RvInstallerMain";
-constexpr char kDoInstallSignature[] =
-    "int __thiscall CRvInstallerMain::DoInstall(const char *,char *&)";
-}  // namespace
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     if (!ReadRequest(request))
         return kRequestUnusable;
 
+    ReadInstalledRecord();
+
     InstallResult outcome;
     outcome.nErrorCode = kInstallSucceeded;
     outcome.strErrorDesc = "success";
     try {
-        RunInstallSteps();
+        DoCheckValidInstall();
     } catch (const CRvInstallException& e) {
         outcome.nErrorCode = kInstallFailed;
         outcome.strErrorDesc = e.GetDesc();
@@ -31,13 +27,21 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
         outcome.strErrorDesc = "catch...";
     }
 
-    RV_LOG_DEBUG(kSourceName, __LINE__, kDoInstallSignature,
-                 "InstallRet ret = " << outcome.nErrorCode << " err_desc = " << outcome.strErrorDesc);
+    RV_STEP_LOG(kDoInstall, "InstallRet ret = " << outcome.nErrorCode
+                                                << " err_desc = " << outcome.strErrorDesc);
 
     outcome.strLogAppend = BuildLogAppend();
     const std::string styled = WriteStyledResult(outcome);
     result = MakeResultBlock(styled);
-    RV_LOG_DEBUG(kSourceName, __LINE__, kDoInstallSignature, "strRetData = " << styled);
+    RV_STEP_LOG(kDoInstall, "strRetData = " << styled);
+    // Only a failure after the install chose its new folder has anything of
+    // its own to remove.
+    if (outcome.nErrorCode != kInstallSucceeded && m_bNewFolder) {
+        try {
+            ClearInstalled();
+        } catch (...) {
+        }
+    }
     return outcome.nErrorCode;
 }
 
@@ -70,10 +74,4 @@ std::string CRvInstallerMain::BuildLogAppend() const {
     std::string version;
     GetModuleVersionString(GetInstallerModule(), version);
     return "|INSTTOOLS:" + version + "|SV:" + m_request.UpdateVersion;
-}
-
-void CRvInstallerMain::RunInstallSteps() {
-    // The install steps (checks, file placement, registration, records,
-    // retirement of the previous installation) are not built yet: a usable
-    // request completes without touching the system.
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "installer/InstallJournal.h"
 #include "installer/InstallRequest.h"
 
 class CRvInstallerMain {
@@ -23,6 +24,33 @@ public:
     // and the request's update version.
     std::string BuildLogAppend() const;
 
+    // The install body: checks, folder, copies, then the later steps below.
+    // Returns 1; every failure is thrown as CRvInstallException.
+    int DoCheckValidInstall();
+    // The install folder the request asks for: the special folder joined
+    // with "subDir" (or "Dovadi"). Computes only; creates nothing.
+    std::wstring GetInstallFolder();
+
+    // What the previous installation recorded: its folder and overlay key.
+    void ReadInstalledRecord();
+    // Version, channel, install time, group and core module name.
+    void WriteInstallInfo();
+    // Switches the records to the new installation; returns the result of
+    // the last write.
+    int WriteInstallFlag(const std::string& installFolder, const std::string& shellPath);
+
+    // Records the overlay handler's identity, registers the installed shell
+    // module and checks its overlay key.
+    void RegisterShell(const std::string& shellPath);
+
+    // Carries the previous configuration over and retires the previous
+    // installation (both not built yet: they leave everything as it is).
+    void CopyOrgFiles();
+    void RetireInstalled();
+
+    // The roll-back of a failed install: removes what this install placed.
+    void ClearInstalled();
+
     unsigned m_nVer = 1;
     std::string m_strTmpDir;
     std::string m_strInstallSrcid;
@@ -33,8 +61,26 @@ public:
     std::wstring m_strInstalledShellPath;
     std::string m_strInstalledExplorerKey;
     bool m_bNewFolder = false;
+    // What this install changed, for its roll-back.
+    InstallJournal m_journal;
 
 private:
-    // The install body; every failure is thrown as CRvInstallException.
-    void RunInstallSteps();
+    // Refuses a sub-folder or install folder that would leave the special
+    // folder or take a protected one ("invalid subDir"), and the folder the
+    // previous installation recorded ("same folder").
+    void CheckInstallFolder(const std::wstring& folder);
+    // Copies the two modules and the crash-report program into the folder.
+    void PlaceModules(const std::wstring& folder,
+                      const std::string& shellSource,
+                      const std::string& coreSource);
+    // Points the product configuration at the folder's "Conf".
+    void BindProductConfig(const std::wstring& folder);
+    // Completes a deletion that an earlier install had to leave pending.
+    void CompletePendingDeletion();
+    // Makes sure the folder of the User configuration file exists, so that
+    // records written there are not silently lost.
+    void EnsureUserConfigFolder();
+    // Undoes the registration of a failed install, then registers the
+    // previous installation's shell module again.
+    void RollBackRegistration();
 };

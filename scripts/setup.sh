@@ -142,9 +142,11 @@ fetch_source() { # package -> prints the unpacked folder
 }
 
 cross_build() { # name source-dir cmake-args...
+  # The stamp holds the build options: a machine whose cached build was made
+  # with other options (for example log4cplus with its thread pool) rebuilds.
   local name=$1 src=$2; shift 2
-  local stamp="$PREFIX/.$name.stamp"
-  [ -f "$stamp" ] && return
+  local stamp="$PREFIX/.$name.stamp" options="$*"
+  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$options" ] && return
   log "cross-building $name"
   rm -rf "$DEPS/build/$name"
   cmake -S "$src" -B "$DEPS/build/$name" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
@@ -155,23 +157,22 @@ cross_build() { # name source-dir cmake-args...
     { tail -30 "$DEPS/build-$name.log"; exit 1; }
   cmake --install "$DEPS/build/$name" >>"$DEPS/build-$name.log" 2>&1 ||
     { tail -30 "$DEPS/build-$name.log"; exit 1; }
-  touch "$stamp"
+  printf '%s' "$options" >"$stamp"
 }
 
 build_dependencies() {
   mkdir -p "$DEPS/src" "$PREFIX"
-  if [ ! -f "$PREFIX/.jsoncpp.stamp" ]; then
-    cross_build jsoncpp "$(fetch_source libjsoncpp)" \
-      -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
-      -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DBUILD_STATIC_LIBS=ON \
-      -DBUILD_OBJECT_LIBS=OFF
-  fi
-  if [ ! -f "$PREFIX/.log4cplus.stamp" ]; then
-    cross_build log4cplus "$(fetch_source log4cplus)" \
-      -DLOG4CPLUS_BUILD_TESTING=OFF -DWITH_UNIT_TESTS=OFF \
-      -DLOG4CPLUS_BUILD_LOGGINGSERVER=OFF \
-      -DLOG4CPLUS_ENABLE_DECORATED_LIBRARY_NAME=OFF -DUNICODE=OFF
-  fi
+  cross_build jsoncpp "$(fetch_source libjsoncpp)" \
+    -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
+    -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DBUILD_STATIC_LIBS=ON \
+    -DBUILD_OBJECT_LIBS=OFF
+  # No thread pool: the installer library must start no threads, and a pool
+  # joined at process exit hangs a host that never unloads the library.
+  cross_build log4cplus "$(fetch_source log4cplus)" \
+    -DLOG4CPLUS_BUILD_TESTING=OFF -DWITH_UNIT_TESTS=OFF \
+    -DLOG4CPLUS_BUILD_LOGGINGSERVER=OFF \
+    -DLOG4CPLUS_ENABLE_DECORATED_LIBRARY_NAME=OFF -DUNICODE=OFF \
+    -DLOG4CPLUS_ENABLE_THREAD_POOL=OFF
   cross_build googletest /usr/src/googletest -Dgtest_disable_pthreads=OFF
 }
 

@@ -6,13 +6,33 @@
 //   RvInstHost.exe [--dll <path>] --request <json text>
 //   RvInstHost.exe [--dll <path>] --null-request
 //
-// The process exit code is the return code of doInst.
+// A request may carry the install parameters as plain JSON in a member
+// "params" instead of the Base64 text "rspEncode": the host encodes them
+// and sends the envelope the library expects, so that a person can write a
+// request by hand. The process exit code is the return code of doInst.
 #include <windows.h>
+
+#include <json/json.h>
 
 #include <cstdio>
 #include <string>
 
+#include "tests/support/Base64Encode.h"
+
 namespace {
+
+// Replaces a "params" member by its Base64-encoded compact text in
+// "rspEncode"; any other request is passed on byte for byte.
+std::string EncodePlainParameters(const std::string& request) {
+    Json::Value root;
+    Json::Reader reader;
+    if (!reader.parse(request, root, false) || !root.isObject() || !root.isMember("params"))
+        return request;
+    Json::FastWriter writer;
+    root["rspEncode"] = EncodeBase64(writer.write(root["params"]));
+    root.removeMember("params");
+    return writer.write(root);
+}
 
 using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
 
@@ -90,6 +110,8 @@ int wmain(int argc, wchar_t** argv) {
         return 3;
     }
 
+    if (haveRequest)
+        request = EncodePlainParameters(request);
     char* result = nullptr;
     int code = doInst(nullRequest ? nullptr : request.c_str(), result);
     std::printf("return code: %d\n", code);

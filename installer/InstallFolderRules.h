@@ -1,0 +1,20 @@
+// Rules for where an install may go, on path text alone (no file system,
+// no Windows headers): the request's sub-folder and the resolved install
+// folder.
+#pragma once
+
+#include <string>
+
+// True when `subDir` is a relative path of plain names that stays below the
+// folder it is joined to: no leading separator, no drive, no "." or ".."
+// (or any all-dots) part, no empty part, no character Windows forbids in a
+// name (< > : " / | ? * and control characters), no part ending in a dot
+// or blank (Windows drops those, so two texts would name one folder) and no
+// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
+// extension). Trailing separators are allowed; '/' counts as a separator.
+// Empty text is valid: it stands for the default sub-folder.
+bool IsValidSubDir(const std::wstring& subDir);
+
+// True for "X:\..." (a drive letter, a colon and a separator) and for
+// "\\server\share..." paths: the forms an install folder may take.
+bool IsAbsoluteFolderPath(const std::wstring& path);

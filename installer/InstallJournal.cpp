@@ -1,0 +1,49 @@
+#include "installer/InstallJournal.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/FileOperations.h"
+#include "base/PathFileSystem.h"
+#include "base/PathString.h"
+#include "base/ShellFileOperations.h"
+#include "base/TextConvert.h"
+
+bool InstallJournal::CreateFolder(const std::wstring& folder) {
+    // The outermost missing folder on the way down from the first existing
+    // parent: everything from there down is this install's own.
+    std::wstring outermost;
+    for (std::wstring walk = folder; !walk.empty() && !PathExists(walk);) {
+        outermost = walk;
+        const std::wstring parent = ParentPath(walk);
+        if (parent == walk)
+            break;
+        walk = parent;
+    }
+    const bool created = CreateDirectoryChain(folder);
+    if (!outermost.empty() && PathExists(outermost) && m_strCreatedTop.empty())
+        m_strCreatedTop = outermost;
+    return created;
+}
+
+void InstallJournal::BeforePlacing(const std::wstring& path) {
+    if (!PathExists(path) && std::find(m_placed.begin(), m_placed.end(), path) == m_placed.end())
+        m_placed.push_back(path);
+}
+
+bool InstallJournal::RemovePlaced() const {
+    if (!m_strCreatedTop.empty())
+        return ShellDelete(m_strCreatedTop, true);
+    bool allGone = true;
+    for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
+        if (!PathExists(*it))
+            continue;
+        if (IsDirectory(*it))
+            RemoveDirectoryW(it->c_str());  // only when nothing else is in it
+        else
+            DeleteFileOrRenameAside(WideToAnsi(*it).c_str());
+        allGone = allGone && !PathExists(*it);
+    }
+    return allGone;
+}

@@ -1,0 +1,39 @@
+// What one install changed, step by step, so that a failed install undoes
+// exactly that and nothing else: the folders it created, the files it
+// placed where nothing was before, and the shell module it ran the
+// registration tool on.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class InstallJournal {
+public:
+    // Creates the folder and its missing parents, noting the outermost one
+    // that did not exist. True when the folder exists afterwards.
+    bool CreateFolder(const std::wstring& folder);
+
+    // Call before a file or folder is written: when it is not there yet,
+    // whatever is found at that path at roll-back time is this install's.
+    // Note a folder before anything placed inside it.
+    void BeforePlacing(const std::wstring& path);
+
+    void NoteRegistration(const std::string& shellPath) { m_strRegisteredShell = shellPath; }
+
+    // The outermost folder this install created ("" when the install went
+    // into a folder that already existed).
+    const std::wstring& CreatedTopFolder() const { return m_strCreatedTop; }
+    // The shell module the registration tool ran on ("" when it never ran).
+    const std::string& RegisteredShell() const { return m_strRegisteredShell; }
+
+    // Removes what the install put on disk: the folder it created with
+    // everything in it, or, inside a folder that existed before, only the
+    // files and folders it placed (newest first; a folder only when it is
+    // empty then). True when all of that is gone.
+    bool RemovePlaced() const;
+
+private:
+    std::wstring m_strCreatedTop;
+    std::vector<std::wstring> m_placed;  // were not there before; in order
+    std::string m_strRegisteredShell;
+};

@@ -1,0 +1,157 @@
+// The install body: completes a pending deletion, checks both modules,
+// chooses and creates the install folder, copies the modules into it and
+// hands over to registration, records and retirement.
+#include <windows.h>
+
+#include "base/DataConfig.h"
+#include "base/FileOperations.h"
+#include "base/PathFileSystem.h"
+#include "base/PathString.h"
+#include "base/ProcessUtil.h"
+#include "base/ProtectedFolders.h"
+#include "base/ShellFileOperations.h"
+#include "base/StandardPaths.h"
+#include "base/SystemInfo.h"
+#include "base/TextConvert.h"
+#include "installer/InstallFolderRules.h"
+#include "installer/InstallerLogSites.h"
+#include "installer/ProductConfigAccess.h"
+#include "installer/RvInstallException.h"
+#include "installer/RvInstallerMain.h"
+
+namespace {
+
+constexpr char kShellSource32[] = "PuShellExtDll.dll";
+constexpr char kShellSource64[] = "PuShellExtDllx.dll";
+constexpr char kCoreSource[] = "PuTaskService.dll";
+constexpr char kDumpReportName[] = "RvDumpReport.exe";
+
+constexpr int kFailed = 10;
+constexpr int kSameFolder = 13;
+
+[[noreturn]] void Fail(const char* message, int code = kFailed) {
+    throw CRvInstallException(code, 0, message);
+}
+
+}  // namespace
+
+std::wstring CRvInstallerMain::GetInstallFolder() {
+    std::wstring folder;
+    GetDefaultInstallPath(folder, m_request.csidlDir);
+    if (!m_request.subDir.empty())
+        folder = JoinPath(ParentPath(folder), AnsiToWide(m_request.subDir));
+    return folder;
+}
+
+int CRvInstallerMain::DoCheckValidInstall() {
+    RV_STEP_LOG(kDoCheckValidInstall, "DoCheckValidInstall");
+    CompletePendingDeletion();
+
+    const std::string shellSource =
+        m_strTmpDir + (Is64BitWindows() ? kShellSource64 : kShellSource32);
+    if (!IsValidPEImage(shellSource))
+        Fail("Shell pe error");
+    const std::string coreSource = m_strTmpDir + kCoreSource;
+    if (!IsValidPEImage(coreSource))
+        Fail("core pe error");
+
+    const std::wstring folder = GetInstallFolder();
+    RV_STEP_LOG(kDoCheckValidInstall, "InstallFolder: " << WideToAnsi(folder));
+    CheckInstallFolder(folder);
+    m_bNewFolder = true;
+
+    if (!m_journal.CreateFolder(folder))
+        Fail("make dir");
+    // Everyone may write below the install folder, so that the product's
+    // programs can update their files whoever runs them.
+    GrantEveryoneAccess(WideToAnsi(folder));
+
+    PlaceModules(folder, shellSource, coreSource);
+    BindProductConfig(folder);
+
+    const std::string shellDestination =
+        WideToAnsi(JoinPath(folder, AnsiToWide(m_request.ShellDllName)));
+    RegisterShell(shellDestination);
+    CopyOrgFiles();
+    WriteInstallInfo();
+    RetireInstalled();
+    WriteInstallFlag(WideToAnsi(folder), shellDestination);
+    return 1;
+}
+
+void CRvInstallerMain::CheckInstallFolder(const std::wstring& folder) {
+    // The folder must stay inside its special folder and must not be one of
+    // the folders the system or the user owns: a roll-back deletes there.
+    if (!IsValidSubDir(AnsiToWide(m_request.subDir)) || !IsAbsoluteFolderPath(folder) ||
+        IsProtectedFolder(folder))
+        Fail("invalid subDir");
+    // Windows compares paths without regard to case; the file identity also
+    // catches short names and other spellings of the recorded folder.
+    if (IsSameFolder(m_strInstalledDir, folder))
+        Fail("same folder", kSameFolder);
+}
+
+void CRvInstallerMain::PlaceModules(const std::wstring& folder,
+                                    const std::string& shellSource,
+                                    const std::string& coreSource) {
+    const std::wstring shellDestination = JoinPath(folder, AnsiToWide(m_request.ShellDllName));
+    const std::wstring coreDestination = JoinPath(folder, AnsiToWide(m_request.CoreDllName));
+    const std::wstring dumpReportDestination = JoinPath(folder, AnsiToWide(kDumpReportName));
+    const std::string shellTarget = WideToAnsi(shellDestination);
+    const std::string coreTarget = WideToAnsi(coreDestination);
+
+    RV_STEP_LOG(kDoCheckValidInstall,
+                "strInstallFolder: " << WideToAnsi(folder) << " , strModulePath: " << coreSource);
+    RV_STEP_LOG(kDoCheckValidInstall, "CopyThis: " << shellSource << " to path = " << shellTarget);
+    m_journal.BeforePlacing(shellDestination);
+    if (!CopyFileWithRetry(shellTarget.c_str(), shellSource.c_str()))
+        Fail("copy shell");
+
+    RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
+    m_journal.BeforePlacing(coreDestination);
+    DeleteFileA(coreTarget.c_str());
+    if (!CopyFileWithRetry(coreTarget.c_str(), coreSource.c_str()))
+        Fail("copy core");
+
+    // The crash-report program is optional: without it only crash reports
+    // are missing.
+    m_journal.BeforePlacing(dumpReportDestination);
+    CopyFileWithRetry(WideToAnsi(dumpReportDestination).c_str(),
+                      (m_strTmpDir + kDumpReportName).c_str());
+}
+
+void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
+    const std::wstring conf = JoinPath(folder, L"Conf");
+    m_journal.BeforePlacing(conf);
+    m_journal.BeforePlacing(JoinPath(conf, L"Server"));
+    m_journal.BeforePlacing(JoinPath(conf, L"User"));
+    m_journal.BeforePlacing(JoinPath(JoinPath(conf, L"User"), L"Config.ini"));
+    InstallProductConfig().SetConfigFolder(conf);
+}
+
+void CRvInstallerMain::EnsureUserConfigFolder() {
+    CProductConfig& config = InstallProductConfig();
+    if (!config.GetConfigFolder().empty())
+        CreateDirectoryChain(JoinPath(config.GetConfigFolder(), L"User"));
+}
+
+void CRvInstallerMain::CompletePendingDeletion() {
+    const std::string waitdel = ReadDataConfig("config", "waitdel", "");
+    if (waitdel.empty())
+        return;
+    const std::wstring folder = AnsiToWide(waitdel);
+    // The record lies in a file every user can write: delete only what can
+    // be a retired installation, never a protected folder, the recorded
+    // installation or the folder this install is about to use.
+    if (IsProtectedFolder(folder) || IsSameFolder(folder, m_strInstalledDir) ||
+        IsSameFolder(folder, GetInstallFolder())) {
+        RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel);
+        return;
+    }
+    if (ShellDelete(folder, true))
+        WriteDataConfig("config", "waitdel", nullptr);
+}
+
+void CRvInstallerMain::CopyOrgFiles() {}
+
+void CRvInstallerMain::RetireInstalled() {}

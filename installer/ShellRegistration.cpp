@@ -1,0 +1,75 @@
+// Registration of the installed shell module with the system's registration
+// tool, proven by the overlay identifier key it must create.
+#include "installer/ShellRegistration.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/ProcessUtil.h"
+#include "base/RegKey.h"
+#include "base/SystemInfo.h"
+#include "installer/InstallerLogSites.h"
+#include "installer/ProductConfigAccess.h"
+#include "installer/RvInstallException.h"
+#include "installer/RvInstallerMain.h"
+#include "base/TextConvert.h"
+
+namespace {
+
+constexpr size_t kClsidLength = 36;
+// Overlay key paths are composed in a buffer of this many characters.
+constexpr size_t kKeyPathBufferSize = 1024;
+
+// The 32-bit installer must look where 64-bit Explorer looks.
+REGSAM OverlayViewFlag() {
+    return Is64BitWindows() ? KEY_WOW64_64KEY : 0;
+}
+
+}  // namespace
+
+bool IsOverlayKeyRegistered(const std::string& name, int* error) {
+    const REGSAM access = KEY_READ | OverlayViewFlag();
+    char path[kKeyPathBufferSize] = {};
+    const int length =
+        std::snprintf(path, sizeof(path), "%s\\%s", kOverlayIdentifiersKey, name.c_str());
+    LONG result = ERROR_FILENAME_EXCED_RANGE;
+    // A name too long for the buffer is refused rather than cut: a cut name
+    // could match another key.
+    if (length >= 0 && static_cast<size_t>(length) < sizeof(path)) {
+        RegKey key;
+        result = key.Open(HKEY_LOCAL_MACHINE, path, access);
+    }
+    if (error != nullptr)
+        *error = static_cast<int>(result);
+    return result == ERROR_SUCCESS;
+}
+
+void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
+    RV_STEP_LOG(kRegisterShell, "RegisterShell");
+    CProductConfig& config = InstallProductConfig();
+    if (m_request.CLSID.size() != kClsidLength)
+        m_request.CLSID = kDefaultClsid;
+    config.WriteString("config", "CLSID", m_request.CLSID.c_str());
+    if (m_request.ExplorerKey.empty())
+        m_request.ExplorerKey = kDefaultExplorerKey;
+    RV_STEP_LOG(kRegisterShell,
+                "BeginRegister:folder:" << WideToAnsi(GetInstallFolder())
+                                        << " |CLSID:" << m_request.CLSID
+                                        << " |ExplorerKey:" << m_request.ExplorerKey);
+    config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
+
+    m_journal.NoteRegistration(shellPath);
+    const DWORD exitCode = RegisterServer(shellPath.c_str(), kRegisterServer);
+    RV_STEP_LOG(kRegisterShell, "RegisterShellExtDll:" << shellPath << " bret = " << exitCode);
+    if (exitCode != 0)
+        throw CRvInstallException(10, static_cast<int>(exitCode), "error regerror");
+
+    RV_STEP_LOG(kRegisterShell, "checkrunning");
+    int error = 0;
+    if (!IsOverlayKeyRegistered(m_request.ExplorerKey, &error))
+        throw CRvInstallException(
+            10, 0,
+            "check reg, key:" + m_request.ExplorerKey + ", lastError:" + std::to_string(error));
+    RV_STEP_LOG(kRegisterShell, "RegisterShell Ret dwLastError:" << error);
+}

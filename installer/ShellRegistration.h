@@ -1,0 +1,13 @@
+// The shell's icon-overlay identifiers in the registry.
+#pragma once
+
+#include <string>
+
+// Where the overlay identifiers live under HKEY_LOCAL_MACHINE.
+constexpr char kOverlayIdentifiersKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
+
+// True when the overlay identifier key `name` can be opened for reading, in
+// the 64-bit view on 64-bit Windows (where Explorer looks). The registry's
+// result code of the open goes to *error when given (0 on success).
+bool IsOverlayKeyRegistered(const std::string& name, int* error);
