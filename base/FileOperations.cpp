@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "base/FileIdentity.h"
 #include "base/ScopedHandle.h"
 #include "base/TextCase.h"
 #include "base/TextConvert.h"
@@ -71,6 +72,20 @@ bool DeleteOrRenameToAside(const char* file, char (&aside)[kPathBufferSize]) {
     if (FormatToPathBuffer(aside, kPathBufferSize, "%s.%d.del", file, tick) < 0)
         return false;  // the aside name does not fit: the file stays
     return MoveFileA(file, aside) != FALSE;
+}
+
+// Whether the two names reach one file. The file system decides where both
+// can be opened, whatever the spelling (case, short names, separators);
+// otherwise the full names are compared as text.
+bool NameTheSameFile(const char* first, const char* second) {
+    if (IsSameFileObject(AnsiToWide(first), AnsiToWide(second)))
+        return true;
+    char fullFirst[kPathBufferSize] = {};
+    char fullSecond[kPathBufferSize] = {};
+    const DWORD firstLength = GetFullPathNameA(first, kPathBufferSize, fullFirst, nullptr);
+    const DWORD secondLength = GetFullPathNameA(second, kPathBufferSize, fullSecond, nullptr);
+    return firstLength > 0 && firstLength < kPathBufferSize && secondLength > 0 &&
+           secondLength < kPathBufferSize && lstrcmpiA(fullFirst, fullSecond) == 0;
 }
 
 // Windows reports a folder name that matches nothing as "file not found";
@@ -221,13 +236,7 @@ bool CopyFileWithRetry(const char* destination, const char* source) {
         return false;
 
     // Copying a file onto itself must not delete it first.
-    char fullDestination[kPathBufferSize] = {};
-    char fullSource[kPathBufferSize] = {};
-    const DWORD destinationLength =
-        GetFullPathNameA(destination, kPathBufferSize, fullDestination, nullptr);
-    const DWORD sourceLength = GetFullPathNameA(source, kPathBufferSize, fullSource, nullptr);
-    if (destinationLength > 0 && destinationLength < kPathBufferSize && sourceLength > 0 &&
-        sourceLength < kPathBufferSize && lstrcmpiA(fullDestination, fullSource) == 0)
+    if (NameTheSameFile(destination, source))
         return true;
 
     for (int attempt = 0; attempt < 3; ++attempt) {

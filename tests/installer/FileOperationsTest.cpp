@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/FileIdentity.h"
 #include "base/FileOperations.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -49,6 +50,18 @@ std::vector<std::wstring> TemporaryFilesNamedPu() {
         if (entry.size() > 2 && _wcsnicmp(entry.c_str(), L"pu", 2) == 0)
             names.push_back(entry);
     return names;
+}
+
+// The short (8.3) spelling of an existing path; empty when there is none.
+std::wstring ShortSpelling(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::wstring UpperCase(std::wstring text) {
+    CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> items) {
@@ -177,6 +190,21 @@ TEST(CopyFileWithRetry, ReplacesAFreeDestinationAndKeepsAFileCopiedOntoItself) {
     EXPECT_EQ(ReadFileBytes(scratch / L"src.txt"), "new");
 }
 
+// The short spelling of the source names the source itself: nothing may be
+// deleted to make room.
+TEST(CopyFileWithRetry, ShortSpellingOfTheSourceKeepsTheSource) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"LongSourceName.txt", "source"));
+    const std::wstring shortSource = ShortSpelling(scratch / L"LongSourceName.txt");
+    ASSERT_FALSE(shortSource.empty());
+    ASSERT_NE(shortSource, scratch / L"LongSourceName.txt");
+
+    EXPECT_TRUE(CopyFileWithRetry(Narrow(shortSource).c_str(),
+                                  Narrow(scratch / L"LongSourceName.txt").c_str()));
+    EXPECT_EQ(ReadFileBytes(scratch / L"LongSourceName.txt"), "source");
+    EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::wstring>{L"LongSourceName.txt"});
+}
+
 TEST(CopyFileWithRetry, DestinationInUseIsMovedAsideAndReplaced) {
     PendingRenamesGuard pendingGuard;
     ScratchFolder scratch;
@@ -207,6 +235,38 @@ TEST(CopyFileWithRetry, DestinationHeldExclusivelyFails) {
     open.Release();
     EXPECT_EQ(ReadFileBytes(scratch / L"dst.txt"), "old");
     EXPECT_EQ(FolderEntries(scratch.Path()), (std::vector<std::wstring>{L"dst.txt", L"src.txt"}));
+}
+
+// Files and folders are the same object under their short spelling and in
+// other case, also while held open without sharing; different or missing
+// objects are not.
+TEST(IsSameFileObject, ComparesTheObjectsNotTheSpellings) {
+    ScratchFolder scratch;
+    const std::wstring folder = scratch / L"LongFolderName";
+    const std::wstring file = folder + L"\\LongFileName.txt";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"LongFolderOther").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(file, "x"));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\LongFileOther.txt", "x"));
+    const std::wstring shortFolder = ShortSpelling(folder);
+    const std::wstring shortFile = ShortSpelling(file);
+    ASSERT_FALSE(shortFolder.empty());
+    ASSERT_NE(shortFolder, folder);
+    ASSERT_NE(shortFile, file);
+
+    EXPECT_TRUE(IsSameFileObject(folder, shortFolder));
+    EXPECT_TRUE(IsSameFileObject(folder, UpperCase(folder)));
+    EXPECT_TRUE(IsSameFileObject(folder + L"\\", scratch / L"LongFolderOther\\..\\LongFolderName"));
+    EXPECT_TRUE(IsSameFileObject(file, shortFile));
+    EXPECT_FALSE(IsSameFileObject(folder, scratch / L"LongFolderOther"));
+    EXPECT_FALSE(IsSameFileObject(file, folder + L"\\LongFileOther.txt"));
+    EXPECT_FALSE(IsSameFileObject(folder, scratch / L"missing"));
+    EXPECT_FALSE(IsSameFileObject(scratch / L"missing", scratch / L"missing"));
+    EXPECT_FALSE(IsSameFileObject(L"", L""));
+
+    OpenFileHandle held(file, 0);
+    ASSERT_TRUE(held.IsOpen());
+    EXPECT_TRUE(IsSameFileObject(UpperCase(file), shortFile));
 }
 
 TEST(FolderListing, NormalizesFolderNames) {
