@@ -5,6 +5,8 @@
 //   RvInstHost.exe [--dll <path>] --request-file <file>
 //   RvInstHost.exe [--dll <path>] --request <json text>
 //   RvInstHost.exe [--dll <path>] --null-request
+// plus, with any of them, --result-file <file>: the result text (or nothing
+// when there is none) is also written into that file.
 //
 // A request may carry the install parameters as plain JSON in a member
 // "params" instead of the Base64 text "rspEncode": the host encodes them
@@ -50,6 +52,17 @@ bool ReadWholeFile(const wchar_t* path, std::string& text) {
     return true;
 }
 
+bool WriteWholeFile(const wchar_t* path, const std::string& text) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == text.size();
+}
+
 std::wstring DefaultLibraryPath() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -71,6 +84,7 @@ int wmain(int argc, wchar_t** argv) {
     std::string request;
     bool haveRequest = false;
     bool nullRequest = false;
+    const wchar_t* resultFile = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--dll" && i + 1 < argc) {
@@ -88,6 +102,8 @@ int wmain(int argc, wchar_t** argv) {
             if (size > 1)
                 WideCharToMultiByte(CP_ACP, 0, text, -1, &request[0], size, nullptr, nullptr);
             haveRequest = true;
+        } else if (arg == L"--result-file" && i + 1 < argc) {
+            resultFile = argv[++i];
         } else if (arg == L"--null-request") {
             nullRequest = true;
         } else {
@@ -115,6 +131,9 @@ int wmain(int argc, wchar_t** argv) {
     char* result = nullptr;
     int code = doInst(nullRequest ? nullptr : request.c_str(), result);
     std::printf("return code: %d\n", code);
+    if (resultFile != nullptr && !WriteWholeFile(resultFile, result ? result : "")) {
+        std::fprintf(stderr, "cannot write the result file\n");
+    }
     if (result) {
         std::printf("result:\n%s\n", result);
         delete[] result;

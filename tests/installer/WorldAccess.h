@@ -1,0 +1,19 @@
+// The world SID's entry in an object's access list, read back from the
+// system, for tests that check who may write into an install folder.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Full access as far as the system can store it. Windows keeps the entry
+// as written (0x1F01FF); Wine keeps access lists as Unix permission bits
+// and reads the entry back without WRITE_DAC and WRITE_OWNER (0x1301FF).
+// Either way it holds read, write, execute and delete, which a fresh
+// object's world entry on Wine (0x1200A9, read and execute) does not.
+constexpr ACCESS_MASK kStoredFullAccess = 0x1301FF;
+
+bool GrantsWorldFullAccess(const std::wstring& path);
+// A gtest expectation: the world has full access, inherited by files and
+// sub-folders.
+void ExpectInheritableFullAccess(const std::wstring& path);
