@@ -178,6 +178,40 @@ InstallSnapshot InstallBed::Snapshot(const std::wstring& folder,
     return snapshot;
 }
 
+void InstallBed::EnableInstallLog() {
+    const std::wstring folder = LocalDataFolder() + L"\\log_cfg";
+    m_logConfigGuard.reset(
+        new ProfileFilesGuard({LocalDataFolder(), folder}, {folder + L"\\INSTALL.lcfg"}));
+    WriteFileAppenderConfig(m_scratch / L"install.log", "%b|%M|%m%n");
+}
+
+std::vector<std::string> InstallBed::InstallLogLines() const {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : ReadFileBytes(m_scratch / L"install.log")) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+bool StartsLinesInOrder(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& expected,
+                        std::string* firstMissing) {
+    size_t next = 0;
+    for (const std::string& line : lines) {
+        if (next < expected.size() && line.compare(0, expected[next].size(), expected[next]) == 0)
+            ++next;
+    }
+    if (next < expected.size() && firstMissing != nullptr)
+        *firstMissing = expected[next];
+    return next == expected.size();
+}
+
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : m_name(name) {
     SetEnvironmentVariableW(name, value);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,13 +77,25 @@ public:
                              const std::wstring& key,
                              const std::wstring& clsid) const;
 
+    // Sends each install's log lines ("<source>|<function>|<message>") into
+    // a file of the bed; the log configuration goes again with the bed.
+    void EnableInstallLog();
+    // The lines the last install logged.
+    std::vector<std::string> InstallLogLines() const;
+
 private:
     ProfileFilesGuard m_dataConfigGuard;
+    std::unique_ptr<ProfileFilesGuard> m_logConfigGuard;
     ScratchFolder m_scratch;
     int m_nCopies = 0;
     std::vector<std::wstring> m_folders;
     std::vector<std::wstring> m_keys;
 };
+
+// True when each expected text starts one of the lines, in this order.
+bool StartsLinesInOrder(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& expected,
+                        std::string* firstMissing);
 
 // Sets an environment variable for the scope (inherited by the host and the
 // registration tool it starts).

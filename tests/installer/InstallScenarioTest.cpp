@@ -49,6 +49,7 @@ TEST(InstallScenario, FreshInstallIsPlacedRegisteredRecordedAndNotRepeated) {
     bed.Track(folder, key, kClsidA);
     const std::string extra =
         R"(,"ShellDllName":"Overlay.dll","ChannelID":"abc","UpdateVersion":"2.0","GroupID":"")";
+    bed.EnableInstallLog();
     const long long before = static_cast<long long>(time(nullptr));
     const HostRun run = bed.Install(Params(L"RvE2E_Fresh", key, kClsidA, extra));
     const long long after = static_cast<long long>(time(nullptr));
@@ -64,6 +65,42 @@ TEST(InstallScenario, FreshInstallIsPlacedRegisteredRecordedAndNotRepeated) {
     EXPECT_EQ(ReadFileBytes(folder + L"\\CoreModule.dll"),
               ReadFileBytes(InstallBed::Payload() + L"PuTaskService.dll"));
     ExpectInheritableFullAccess(folder);
+
+    // Each step logged through the installer's logger, with its source and
+    // function.
+    const std::string main = "RvInstallerMain|";
+    const std::string check = main + "int __thiscall CRvInstallerMain::DoCheckValidInstall(void)|";
+    const std::string shell = main +
+                              "void __thiscall CRvInstallerMain::RegisterShell(const class "
+                              "std::basic_string<char> &)|";
+    const std::string target = Narrow(folder);
+    const std::string source = Narrow(InstallBed::Payload());
+    std::string missing;
+    EXPECT_TRUE(StartsLinesInOrder(
+        bed.InstallLogLines(),
+        {"dllmain|int __cdecl _seh_DoInstall(const char *,char *&)|installer start",
+         check + "DoCheckValidInstall", check + "InstallFolder: " + target,
+         check + "strInstallFolder: " + target + " , strModulePath: " + source +
+             "PuTaskService.dll",
+         check + "CopyThis: " + source + Narrow(NativeShellSource()) + " to path = " + target +
+             "\\Overlay.dll",
+         check + "CopyCore: " + source + "PuTaskService.dll  to path = " + target +
+             "\\CoreModule.dll",
+         shell + "RegisterShell",
+         shell + "BeginRegister:folder:" + target + " |CLSID:" + Narrow(kClsidA) +
+             " |ExplorerKey:" + Narrow(key),
+         shell + "RegisterShellExtDll:" + target + "\\Overlay.dll bret = 0", shell + "checkrunning",
+         shell + "RegisterShell Ret dwLastError:0",
+         main + "void __thiscall CRvInstallerMain::WriteInstallInfo(void)|write "
+                "version:version:PUSHELLEXT_2.0_abc installTime:",
+         main + "void __thiscall CRvInstallerMain::WriteInstallInfo(void)|Write Core "
+                "Name:CoreModule.dll",
+         main + "int __thiscall CRvInstallerMain::WriteInstallFlag(",
+         main + "int __thiscall CRvInstallerMain::DoInstall(const char *,char *&)|InstallRet ret = "
+                "0 err_desc = success",
+         "dllmain|int __cdecl _seh_DoInstall(const char *,char *&)|installer end"},
+        &missing))
+        << missing;
 
     // The records, with their exact values.
     EXPECT_EQ(IniValue(InstallBed::DataConfigFile(), "Config", "installDir"), Narrow(folder));
@@ -222,6 +259,7 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         cases.push_back({L"RvE2E_Fail", wrongBitness, L"", kClsidB, noKey, {}});
     }
 
+    bed.EnableInstallLog();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.desc + " in " + Narrow(c.subDir));
         const std::wstring folder = InstallBed::FolderIn(CSIDL_COMMON_APPDATA, c.subDir);
@@ -240,6 +278,27 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(keyB)));
         EXPECT_FALSE(ReadKeyDefault(ForeignView(), OverlayKeyPath(keyB)));
         EXPECT_TRUE(bed.Snapshot(folderA, keyA, kClsidA) == previous);
+        if (c.desc == "error regerror" && c.leftInFolder.empty()) {
+            // The registration's exit code is logged; the roll-back
+            // unregisters the new module, registers the previous one again
+            // and deletes the folder it created.
+            const std::string clear =
+                "RvInstallerMain|void __thiscall "
+                "CRvInstallerMain::ClearInstalled(void)|";
+            const std::string shellB = Narrow(folder) + "\\Dovadi.dll";
+            std::string missing;
+            EXPECT_TRUE(StartsLinesInOrder(
+                bed.InstallLogLines(),
+                {"RvInstallerMain|void __thiscall CRvInstallerMain::RegisterShell(const class "
+                 "std::basic_string<char> &)|RegisterShellExtDll:" +
+                     shellB + " bret = 5",
+                 clear + "ClearInstalled", clear + "UnregisterShell:" + shellB + " bret = 0",
+                 // (the test switch makes this registration fail too)
+                 clear + "RegisterPrevShell:" + Narrow(folderA) + "\\Dovadi.dll bret = ",
+                 clear + "DelInstallFolder:" + Narrow(folder) + " bret = 1"},
+                &missing))
+                << missing;
+        }
     }
     EXPECT_EQ(ReadFileBytes(existing + L"\\keep\\inner.txt"), "mine");
     EXPECT_EQ(bed.ProbeOverlayModule(keyA), folderA + L"\\Dovadi.dll");
