@@ -13,9 +13,13 @@ cd "$ROOT"
 "$ROOT/scripts/build.sh" >/dev/null
 template=${1:-$ROOT/scripts/sample-request.json}
 prefix="$ROOT/build/wine/demo-win64"
-payload="Z:$(echo "$ROOT/build/bin/payload/" | sed 's|/|\\\\|g')"
 request="$ROOT/build/demo-request.json"
-sed "s|@PAYLOAD@|$payload|" "$template" >"$request"
+python3 - "$template" "$request" "Z:${ROOT//\//\\}\\build\\bin\\payload\\" <<'PY'
+import json, sys
+template, request, payload = sys.argv[1:4]
+text = open(template).read().replace('"@PAYLOAD@"', json.dumps(payload))
+open(request, 'w').write(text)
+PY
 
 echo "creating a fresh win64 prefix in $prefix ..."
 "$ROOT/scripts/wine-prefix.sh" win64 "$prefix" >/dev/null
@@ -34,7 +38,7 @@ show_file() {
   if [ -f "$2" ]; then tr -d '\r' <"$2"; else echo "(missing)"; fi
 }
 
-data_config=$(unix_path 'C:\users\'"$USER"'\AppData\Local\TDXdata\config.dat')
+data_config=$(unix_path 'C:\users\'"$(id -un)"'\AppData\Local\TDXdata\config.dat')
 show_file 'config.dat (%LOCALAPPDATA%\TDXdata)' "$data_config"
 install_dir=$(tr -d '\r' <"$data_config" 2>/dev/null | sed -n 's/^installDir=//p' | head -n1)
 if [ -n "$install_dir" ]; then
@@ -46,6 +50,12 @@ if [ -n "$install_dir" ]; then
   echo "--- overlay identifier key (64-bit view)"
   wine reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers\\$key" \
     /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d' || echo "(missing)"
+  echo "--- the overlay handler as Explorer creates it (COM, 64-bit)"
+  if wine "$ROOT/build/bin/RvOverlayProbe64.exe" "$key" 'C:\overlay-probe.txt' >/dev/null 2>&1; then
+    echo "loads $(cat "$WINEPREFIX/drive_c/overlay-probe.txt")"
+  else
+    echo "(cannot be created)"
+  fi
 fi
 wineserver -w
 exit "$rc"
