@@ -140,18 +140,12 @@ void CRvInstallerMain::CompletePendingDeletion() {
     if (waitdel.empty())
         return;
     const std::wstring folder = AnsiToWide(waitdel);
-    // The record lies in a file every user can write: delete only what can
-    // be a retired installation, never a protected folder, the recorded
-    // installation or the folder this install is about to use.
-    if (IsProtectedFolder(folder) || IsSameFolder(folder, m_strInstalledDir) ||
-        IsSameFolder(folder, GetInstallFolder())) {
+    // A partly deleted folder may have lost its "Conf" already; the
+    // recorded installation itself is never a pending deletion.
+    if (!IsRetirableFolder(folder, false) || IsSameFolder(folder, m_strInstalledDir)) {
         RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel);
         return;
     }
     if (ShellDelete(folder, true))
         WriteDataConfig("config", "waitdel", nullptr);
 }
-
-void CRvInstallerMain::CopyOrgFiles() {}
-
-void CRvInstallerMain::RetireInstalled() {}

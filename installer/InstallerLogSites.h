@@ -13,6 +13,8 @@ constexpr char kDoCheckValidInstall[] =
 constexpr char kClearInstalled[] = "void __thiscall CRvInstallerMain::ClearInstalled(void)";
 constexpr char kRegisterShell[] =
     "void __thiscall CRvInstallerMain::RegisterShell(const class std::basic_string<char> &)";
+constexpr char kCopyOrgFiles[] = "void __thiscall CRvInstallerMain::CopyOrgFiles(void)";
+constexpr char kRetireInstalled[] = "void __thiscall CRvInstallerMain::RetireInstalled(void)";
 constexpr char kReadInstalledRecord[] =
     "void __thiscall CRvInstallerMain::ReadInstalledRecord(void)";
 constexpr char kWriteInstallInfo[] = "void __thiscall CRvInstallerMain::WriteInstallInfo(void)";

@@ -43,9 +43,14 @@ public:
     // module and checks its overlay key.
     void RegisterShell(const std::string& shellPath);
 
-    // Carries the previous configuration over and retires the previous
-    // installation (both not built yet: they leave everything as it is).
+    // Carries the previous installation's "Conf" and "Task" over into the
+    // new folder; a carry-over that is not complete fails the install
+    // ("copy org files") before anything of the previous one is removed.
     void CopyOrgFiles();
+    // Asks the running core module to end, unregisters the previous shell
+    // module, removes the previous overlay key when the name changes, and
+    // deletes the previous folder, moves it to the temporary "otdx" folder
+    // or records it as "waitdel" for the next install.
     void RetireInstalled();
 
     // The roll-back of a failed install: removes what this install placed.
@@ -77,6 +82,10 @@ private:
     void BindProductConfig(const std::wstring& folder);
     // Completes a deletion that an earlier install had to leave pending.
     void CompletePendingDeletion();
+    // True when `folder` may be deleted as a retired installation: not a
+    // root, special folder, the profile or the new install folder, and,
+    // when asked, holding "Conf".
+    bool IsRetirableFolder(const std::wstring& folder, bool needsConf);
     // Makes sure the folder of the User configuration file exists, so that
     // records written there are not silently lost.
     void EnsureUserConfigFolder();

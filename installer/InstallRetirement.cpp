@@ -1,0 +1,155 @@
+// The hand-over from the previous installation to the new one: its
+// configuration and task data are carried over, its core module is asked
+// to end, its shell module is unregistered, its overlay key removed when
+// the name changes, and its folder deleted, moved aside or recorded for the
+// next install.
+#include <windows.h>
+
+#include "base/DataConfig.h"
+#include "base/FileOperations.h"
+#include "base/PathFileSystem.h"
+#include "base/PathString.h"
+#include "base/ProcessUtil.h"
+#include "base/ProtectedFolders.h"
+#include "base/RegKey.h"
+#include "base/ScopedHandle.h"
+#include "base/ShellFileOperations.h"
+#include "base/SystemInfo.h"
+#include "base/TextConvert.h"
+#include "installer/InstallerLogSites.h"
+#include "installer/ProductConfigAccess.h"
+#include "installer/RvInstallException.h"
+#include "installer/RvInstallerMain.h"
+#include "installer/ShellRegistration.h"
+
+namespace {
+
+constexpr wchar_t kCoreExitEvent[] = L"Global\\PuShellExt_CoredllExitEvent_20150504";
+constexpr DWORD kCoreExitPauseMs = 20;
+constexpr wchar_t kMovedAsideName[] = L"otdx";
+
+// True when every file below `source` is in `target` with the same size,
+// and every folder there too. Links are not entered on either side.
+bool IsTreeCarriedOver(const std::wstring& source, const std::wstring& target) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(JoinPath(source, L"*").c_str(), &data));
+    if (!find.IsValid())
+        return GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(target);
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring from = JoinPath(source, name);
+        const std::wstring to = JoinPath(target, name);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            continue;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (!IsTreeCarriedOver(from, to))
+                return false;
+            continue;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA copied;
+        if (!GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copied) ||
+            (copied.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+            copied.nFileSizeHigh != data.nFileSizeHigh || copied.nFileSizeLow != data.nFileSizeLow)
+            return false;
+    } while (FindNextFileW(find.Get(), &data));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// The user's temporary folder joined with "otdx": where a previous install
+// folder that cannot be deleted yet is moved.
+std::wstring MovedAsideFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring();
+    return JoinPath(temp, kMovedAsideName);
+}
+
+}  // namespace
+
+void CRvInstallerMain::CopyOrgFiles() {
+    RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles");
+    const std::wstring folder = GetInstallFolder();
+    for (const wchar_t* name : {L"Conf", L"Task"}) {
+        const std::wstring source = JoinPath(m_strInstalledDir, name);
+        if (!PathExists(source))
+            continue;
+        const std::wstring target = JoinPath(folder, name);
+        m_journal.BeforePlacing(target);
+        ShellDelete(target, true);
+        const bool copied = CopyFolder(source, target, true);
+        // The previous folder is deleted later on: what is not carried over
+        // completely now would be lost with it.
+        if (!copied || !IsTreeCarriedOver(source, target)) {
+            RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles failed: " << WideToAnsi(source));
+            throw CRvInstallException(10, 0, "copy org files");
+        }
+    }
+}
+
+bool CRvInstallerMain::IsRetirableFolder(const std::wstring& folder, bool needsConf) {
+    // The record lies in a file that every user can write: only a folder
+    // that is an installation of this product may go, never one the system
+    // or the user owns, and never the folder just installed.
+    if (folder.empty() || IsProtectedFolder(folder) || IsSameFolder(folder, GetInstallFolder()))
+        return false;
+    return !needsConf || IsDirectory(JoinPath(folder, L"Conf"));
+}
+
+void CRvInstallerMain::RetireInstalled() {
+    RV_STEP_LOG(kRetireInstalled, "RetireInstalled");
+    {
+        ScopedHandle exitEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, kCoreExitEvent));
+        if (exitEvent) {
+            SetEvent(exitEvent.Get());
+            exitEvent.Reset();
+            Sleep(kCoreExitPauseMs);
+            RV_STEP_LOG(kRetireInstalled, "core module asked to exit");
+        }
+    }
+
+    std::string shellPath;
+    InstallProductConfig().GetString(
+        "config", "ShellPath", shellPath,
+        WideToAnsi(JoinPath(m_strInstalledDir, L"Dovadi.dll")).c_str());
+    m_strInstalledShellPath = AnsiToWide(shellPath);
+    // A module that is not there has nothing registered to remove; the
+    // registration tool would only fail on it.
+    if (PathExists(m_strInstalledShellPath)) {
+        const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
+        RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
+    }
+
+    if (m_strInstalledExplorerKey != m_request.ExplorerKey) {
+        const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
+        RegKey overlays;
+        if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey,
+                          KEY_READ | KEY_WRITE | view) == ERROR_SUCCESS) {
+            const LONG result = overlays.DeleteSubKey(m_strInstalledExplorerKey);
+            RV_STEP_LOG(kRetireInstalled,
+                        "DelExplorerKey:" << m_strInstalledExplorerKey << " ret = " << result);
+        }
+    }
+
+    if (!IsRetirableFolder(m_strInstalledDir, true)) {
+        RV_STEP_LOG(kRetireInstalled,
+                    "not an installation, left alone: " << WideToAnsi(m_strInstalledDir));
+        return;
+    }
+    const std::wstring movedAside = MovedAsideFolder();
+    if (!movedAside.empty())
+        ShellDelete(movedAside, true);
+    const std::string installed = WideToAnsi(m_strInstalledDir);
+    const bool deleted = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
+    RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << deleted);
+    if (deleted)
+        return;
+    if (!movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
+        RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
+        return;
+    }
+    WriteDataConfig("config", "waitdel", installed.c_str());
+    RV_STEP_LOG(kRetireInstalled, "waitdel:" << installed);
+}
