@@ -43,3 +43,20 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
         SetInstallerModule(instance);
     return TRUE;
 }
+
+// The C runtime's entry, which calls DllMain and, at DLL_PROCESS_DETACH,
+// runs the destructors of the library's static objects.
+extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE instance, DWORD reason, LPVOID reserved);
+
+// The library's entry point (linked with --entry). At process exit (detach
+// with a non-null reserved pointer) the system has already ended every other
+// thread, possibly one inside doInst that held a log4cplus lock; the static
+// destructors of log4cplus take those locks again and would wait forever.
+// The process is going away and the system reclaims memory, handles and
+// files, so the library returns at once. An unload by FreeLibrary still runs
+// the full clean-up.
+extern "C" BOOL WINAPI RvInstallerEntry(HANDLE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr)
+        return TRUE;
+    return DllMainCRTStartup(instance, reason, reserved);
+}
