@@ -13,6 +13,20 @@ fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot --init >/dev/null 2>&1
 wineserver -w
+# A new prefix links the user's Desktop, Documents, Downloads, Music,
+# Pictures, Videos and Templates to $HOME: an install into such a special
+# folder, or a delete there, would act on this machine's home folder. Every
+# link under drive_c/users that leads out of the prefix becomes an empty
+# folder before anything runs in the prefix. Wine makes such a link again
+# only when it creates a missing special folder; wineboot updates leave
+# existing folders alone.
+users="$WINEPREFIX/drive_c/users"
+while IFS= read -r -d '' link; do
+  case "$(realpath -m "$link")" in
+    "$WINEPREFIX"/*) ;;
+    *) rm "$link"; mkdir "$link" ;;
+  esac
+done < <(find "$users" -type l -print0)
 out=$(wine cmd /c echo ok 2>/dev/null | tr -d '\r')
 if [ "$out" != ok ]; then
   echo "Wine prefix $WINEPREFIX ($WINEARCH) cannot run programs (got '$out')" >&2
