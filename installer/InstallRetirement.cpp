@@ -76,15 +76,30 @@ void CRvInstallerMain::CopyOrgFiles() {
         const std::wstring source = JoinPath(m_strInstalledDir, name);
         if (!PathExists(source))
             continue;
+        // The copy lands beside its target first and replaces it only once
+        // it is complete: a failed carry-over leaves the new folder's own
+        // files in place, which its roll-back relies on, and the previous
+        // folder is never deleted with data that did not reach the new one.
         const std::wstring target = JoinPath(folder, name);
+        const std::wstring staging = target + L".carry";
         m_journal.BeforePlacing(target);
-        ShellDelete(target, true);
-        const bool copied = CopyFolder(source, target, true);
-        // The previous folder is deleted later on: what is not carried over
-        // completely now would be lost with it.
-        if (!copied || !IsTreeCarriedOver(source, target)) {
+        m_journal.BeforePlacing(staging);
+        ShellDelete(staging, true);
+        const bool copied = CopyFolder(source, staging, true) && IsTreeCarriedOver(source, staging);
+        if (!copied || !ShellDelete(target, true) ||
+            !MoveFileExW(staging.c_str(), target.c_str(), 0)) {
+            ShellDelete(staging, true);
             RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles failed: " << WideToAnsi(source));
             throw CRvInstallException(10, 0, "copy org files");
+        }
+        if (target == JoinPath(folder, L"Conf")) {
+            // The carried-over User file names the previous overlay handler;
+            // the new module reads its own identity from there when it is
+            // unregistered, so that identity is written back at once.
+            CProductConfig& config = InstallProductConfig();
+            EnsureUserConfigFolder();
+            config.WriteString("config", "CLSID", m_request.CLSID.c_str());
+            config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,12 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     bed.Track(folderA, keyA, kClsidA);
     bed.Track(L"", keyB, kClsidB);
     ASSERT_EQ(bed.Install(Params(L"RvE2E_Prev", keyA, kClsidA)).code, 0u);
+    // Data that the next install must carry over before anything of A goes.
+    const std::wstring confData = folderA + L"\\Conf\\carry.dat";
+    const std::wstring taskData = folderA + L"\\Task\\carry.dat";
+    ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(confData, "conf data"));
+    ASSERT_TRUE(WriteFileBytes(taskData, "task data"));
     const InstallSnapshot previous = bed.Snapshot(folderA, keyA, kClsidA);
     ASSERT_EQ(bed.ProbeOverlayModule(keyA), folderA + L"\\Dovadi.dll");
 
@@ -232,31 +239,50 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         const wchar_t* clsid;
         std::string desc;
         std::vector<std::wstring> leftInFolder;  // empty: the folder is gone
+        std::wstring unreadable;                 // held open without sharing meanwhile
     };
     const std::string noKey = "check reg, key:" + Narrow(keyB) + ", lastError:2";
     std::vector<Case> cases = {
-        {L"RvE2E_Fail", noShells, L"", kClsidB, "Shell pe error", {}},
-        {L"RvE2E_Fail", otherBitnessOnly, L"", kClsidB, "Shell pe error", {}},
-        {L"RvE2E_Fail", emptyShell, L"", kClsidB, "Shell pe error", {}},
-        {L"RvE2E_Fail", notAnImage, L"", kClsidB, "Shell pe error", {}},
-        {L"RvE2E_Fail", noCore, L"", kClsidB, "core pe error", {}},
-        {L"RvE2E_File", InstallBed::Payload(), L"", kClsidB, "make dir", {}},
-        {L"RvE2E_HeldShell", InstallBed::Payload(), L"", kClsidB, "copy shell",
-         Names({L"Dovadi.dll"})},
-        {L"RvE2E_HeldCore", InstallBed::Payload(), L"", kClsidB, "copy core",
-         Names({L"CoreModule.dll"})},
-        {L"RvE2E_Fail", InstallBed::Payload(), L"fail", kClsidB, "error regerror", {}},
-        {L"RvE2E_Existing", InstallBed::Payload(), L"fail", kClsidB, "error regerror",
-         Names({L"keep", L"keep.txt"})},
-        {L"RvE2E_Fail", InstallBed::Payload(), L"nokey", kClsidB, noKey, {}},
+        {L"RvE2E_Fail", noShells, L"", kClsidB, "Shell pe error", {}, {}},
+        {L"RvE2E_Fail", otherBitnessOnly, L"", kClsidB, "Shell pe error", {}, {}},
+        {L"RvE2E_Fail", emptyShell, L"", kClsidB, "Shell pe error", {}, {}},
+        {L"RvE2E_Fail", notAnImage, L"", kClsidB, "Shell pe error", {}, {}},
+        {L"RvE2E_Fail", noCore, L"", kClsidB, "core pe error", {}, {}},
+        {L"RvE2E_File", InstallBed::Payload(), L"", kClsidB, "make dir", {}, {}},
+        {L"RvE2E_HeldShell",
+         InstallBed::Payload(),
+         L"",
+         kClsidB,
+         "copy shell",
+         Names({L"Dovadi.dll"}),
+         {}},
+        {L"RvE2E_HeldCore",
+         InstallBed::Payload(),
+         L"",
+         kClsidB,
+         "copy core",
+         Names({L"CoreModule.dll"}),
+         {}},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"fail", kClsidB, "error regerror", {}, {}},
+        {L"RvE2E_Existing",
+         InstallBed::Payload(),
+         L"fail",
+         kClsidB,
+         "error regerror",
+         Names({L"keep", L"keep.txt"}),
+         {}},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"nokey", kClsidB, noKey, {}, {}},
         // The new module takes over the previous installation's class before
         // it fails: the roll-back gives the class back.
-        {L"RvE2E_Fail", InstallBed::Payload(), L"nokey", kClsidA, noKey, {}},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"nokey", kClsidA, noKey, {}, {}},
+        // A carry-over that cannot read everything fails before A is touched.
+        {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "copy org files", {}, confData},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "copy org files", {}, taskData},
     };
     if (RunsUnderWow64()) {
         // A 32-bit module under the 64-bit name registers in the 32-bit view,
         // where Explorer does not look.
-        cases.push_back({L"RvE2E_Fail", wrongBitness, L"", kClsidB, noKey, {}});
+        cases.push_back({L"RvE2E_Fail", wrongBitness, L"", kClsidB, noKey, {}, {}});
     }
 
     bed.EnableInstallLog();
@@ -265,7 +291,13 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         const std::wstring folder = InstallBed::FolderIn(CSIDL_COMMON_APPDATA, c.subDir);
         bed.Track(folder, L"", L"");
         ScopedEnvironment registration(L"RV_TEST_SHELL_REGISTRATION", c.registration);
-        const HostRun run = bed.Install(Params(c.subDir, keyB, c.clsid), c.tmpDir);
+        HostRun run;
+        {
+            std::unique_ptr<OpenFileHandle> held;
+            if (!c.unreadable.empty())
+                held.reset(new OpenFileHandle(c.unreadable, 0));
+            run = bed.Install(Params(c.subDir, keyB, c.clsid), c.tmpDir);
+        }
         EXPECT_EQ(run.code, 10u);
         EXPECT_EQ(run.desc, c.desc);
         if (folder == fileInTheWay) {
