@@ -5,16 +5,20 @@
 
 #include <algorithm>
 
+#include "base/DeleteGuard.h"
 #include "base/FileIdentity.h"
+#include "base/FolderLinks.h"
+#include "base/PathString.h"
 #include "base/ScopedHandle.h"
 #include "base/TextCase.h"
 #include "base/TextConvert.h"
 
 namespace {
 
-// Flags of the shell delete that finishes a folder-tree delete.
-constexpr FILEOP_FLAGS kTreeDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-static_assert(kTreeDeleteFlags == 0x0014, "tree delete flags");
+// Flags of the shell delete that finishes a folder-tree delete: no dialog of
+// any kind, so that a failure cannot block an unattended install.
+constexpr FILEOP_FLAGS kTreeDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+static_assert(kTreeDeleteFlags == 0x0414, "tree delete flags");
 
 // Shell operations take a list that ends in two NULs.
 constexpr size_t kShellListBufferSize = MAX_PATH + 2;
@@ -106,14 +110,22 @@ bool IsFolderEntry(const WIN32_FIND_DATAA& data) {
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A link to a folder (a reparse point): the tree operations never enter
+// one, and remove only the link itself.
+bool IsFolderLinkEntry(const WIN32_FIND_DATAA& data) {
+    return IsFolderEntry(data) && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 // What a tree walk collects: with `extensions` null every file, otherwise
 // the files whose names have a "." and, unless the list is empty, one of
-// the (lower-case) extensions.
+// the (lower-case) extensions. Links to folders go to `links` when it is
+// set ("<folder>\<name>", no trailing separator), and nowhere otherwise.
 struct TreeWalk {
     std::vector<std::string>& folders;
     std::vector<std::string>& files;
     const std::vector<std::string>* extensions;
     bool includeHidden;
+    std::vector<std::string>* links;
 };
 
 bool WantsFile(const TreeWalk& walk, const char* name) {
@@ -137,7 +149,10 @@ bool WalkFolderLevel(const std::string& folder, TreeWalk& walk) {
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0 && !walk.includeHidden)
             continue;
-        if (IsFolderEntry(data)) {
+        if (IsFolderLinkEntry(data)) {
+            if (walk.links != nullptr)
+                walk.links->push_back(folder + data.cFileName);
+        } else if (IsFolderEntry(data)) {
             if (IsDotEntry(data.cFileName))
                 continue;
             const std::string subFolder = folder + data.cFileName + "\\";
@@ -150,7 +165,8 @@ bool WalkFolderLevel(const std::string& folder, TreeWalk& walk) {
     return true;
 }
 
-// The narrow shell delete that finishes DeleteFolderTree.
+// The narrow shell delete that finishes DeleteFolderTree; the caller makes
+// sure that the tree holds no link.
 void ShellDeleteTree(const std::string& folder) {
     const std::string path = folder.substr(0, LengthWithoutTrailingSeparators(folder));
     if (path.empty() || path.size() >= MAX_PATH)
@@ -165,6 +181,48 @@ void ShellDeleteTree(const std::string& folder) {
     operation.fFlags = kTreeDeleteFlags;
     operation.lpszProgressTitle = nullptr;
     SHFileOperationA(&operation);
+}
+
+// The wide form of a narrow path; empty when it does not convert.
+std::wstring WidePath(const std::string& path) {
+    return path.empty() ? std::wstring() : AnsiToWide(path);
+}
+
+// A folder that a tree delete may start from: it passes IsDeletableTarget
+// and is no link, whose tree would be what the link points to.
+bool IsDeletableTreeTop(const std::string& folder) {
+    const std::wstring wide = WidePath(folder);
+    return IsDeletableTarget(wide) && !IsLinkPath(StripTrailingSeparators(wide));
+}
+
+// RemoveFolderTree below its checks: files first, then each sub-folder (a
+// link removed as itself), then the folder; stops at the first failure.
+bool RemoveFolderLevels(const std::string& folder) {
+    std::vector<std::string> files;
+    if (!ListFolderFiles(folder, std::string(), files))
+        return false;
+    for (const std::string& file : files) {
+        if (!DeleteFileA(file.c_str()))
+            return false;
+    }
+    std::vector<std::string> folders;
+    if (!ListSubFolders(folder, folders))
+        return false;
+    for (const std::string& subFolder : folders) {
+        const std::wstring wide = StripTrailingSeparators(WidePath(subFolder));
+        const bool removed =
+            IsLinkPath(wide) ? RemoveLinkItself(wide) : RemoveFolderLevels(subFolder);
+        if (!removed)
+            return false;
+    }
+    return RemoveDirectoryA(folder.c_str()) != FALSE;
+}
+
+// Whether the folder tree can go to the shell's delete: every folder of it
+// listed, and no link found.
+bool IsFreeOfLinks(const std::string& folder) {
+    std::vector<std::wstring> links;
+    return FindTreeLinks(WidePath(folder), links) && links.empty();
 }
 
 }  // namespace
@@ -303,45 +361,37 @@ bool EnumFolderTree(const std::string& folder,
     lowered.reserve(extensions.size());
     for (const std::string& extension : extensions)
         lowered.push_back(ToLowerDbcs(extension));
-    TreeWalk walk{folders, files, &lowered, includeHidden};
+    TreeWalk walk{folders, files, &lowered, includeHidden, nullptr};
     return WalkFolderLevel(NormalizeFolderName(folder), walk);
 }
 
 bool RemoveFolderTree(const std::string& folder) {
-    if (IsTreeRootFolder(folder))
+    if (!IsDeletableTreeTop(folder))
         return false;
-    std::vector<std::string> files;
-    if (!ListFolderFiles(folder, std::string(), files))
-        return false;
-    for (const std::string& file : files) {
-        if (!DeleteFileA(file.c_str()))
-            return false;
-    }
-    std::vector<std::string> folders;
-    if (!ListSubFolders(folder, folders))
-        return false;
-    for (const std::string& subFolder : folders) {
-        if (!RemoveFolderTree(subFolder))
-            return false;
-    }
-    return RemoveDirectoryA(folder.c_str()) != FALSE;
+    return RemoveFolderLevels(folder);
 }
 
 bool DeleteFolderTree(const std::string& folder) {
-    if (IsTreeRootFolder(folder))
+    if (!IsDeletableTreeTop(folder))
         return false;
     // Every file goes, hidden or not, with or without an extension; what is
-    // in use goes aside. Then the folders, deepest first: once emptied they
-    // can be removed even where something else in the tree stays.
+    // in use goes aside. Then the links, each as itself, and the folders,
+    // deepest first: once emptied they can be removed even where something
+    // else in the tree stays.
     std::vector<std::string> folders;
     std::vector<std::string> files;
-    TreeWalk walk{folders, files, nullptr, true};
+    std::vector<std::string> links;
+    TreeWalk walk{folders, files, nullptr, true, &links};
     WalkFolderLevel(NormalizeFolderName(folder), walk);
     for (const std::string& file : files)
         DeleteFileOrMoveAside(file.c_str());
+    for (const std::string& link : links)
+        RemoveLinkItself(WidePath(link));
     for (auto it = folders.rbegin(); it != folders.rend(); ++it)
         RemoveDirectoryA(it->c_str());
-    RemoveFolderTree(folder);
-    ShellDeleteTree(folder);
+    RemoveFolderLevels(folder);
+    // The shell gets what is left only when no link is among it.
+    if (Exists(folder.c_str()) && IsFreeOfLinks(folder))
+        ShellDeleteTree(folder);
     return !Exists(folder.c_str());
 }

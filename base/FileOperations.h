@@ -24,6 +24,13 @@ bool DeleteFileOrMoveAside(const char* file);
 // leaves the destination as it was.
 bool CopyFileWithRetry(const char* destination, const char* source);
 
+// The two tree deletes refuse, touching nothing, a folder that
+// IsDeletableTarget (base/DeleteGuard.h) turns down (not absolute, a "." or
+// ".." part or a wildcard, a drive or share root in its full form) and a
+// folder that is itself a link. Inside the tree a link to a folder is never
+// entered: only the link itself is removed (see base/FolderLinks.h), and
+// where that is impossible it stays, with the folders that hold it.
+
 // Deletes the folder and everything in it as far as possible (see the
 // implementation for the steps). True when the folder no longer exists.
 bool DeleteFolderTree(const std::string& folder);
@@ -36,7 +43,8 @@ bool RemoveFolderTree(const std::string& folder);
 // named "<folder>\<name>\"; a file is listed as "<folder>\<name>" when its
 // name has a "." and the extension list is empty or holds its extension
 // (compared lower-cased, without the dot). Hidden entries are skipped unless
-// includeHidden is set. True when the top folder could be listed.
+// includeHidden is set. Links to folders are neither listed nor entered.
+// True when the top folder could be listed.
 bool EnumFolderTree(const std::string& folder,
                     std::vector<std::string>& folders,
                     std::vector<std::string>& files,
@@ -59,6 +67,7 @@ bool ListSubFolders(const std::string& folder, std::vector<std::string>& folders
 std::string NormalizeFolderName(const std::string& folder);
 
 // Empty text and the roots of drives and shares ("\", "C:\",
-// "\\server\share"): the tree operations refuse them, since deleting a tree
-// there would reach far beyond any folder meant.
+// "\\server\share"), judged on the text alone: deleting a tree there would
+// reach far beyond any folder meant. The tree deletes use the stronger
+// IsDeletableTarget, which also sees through "." and ".." parts.
 bool IsTreeRootFolder(const std::string& folder);

@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <vector>
+
+#include "base/DeleteGuard.h"
+#include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/SystemInfo.h"
@@ -20,11 +24,6 @@ static_assert(kDeleteRecursiveFlags == 0x0414, "recursive delete flags");
 static_assert(kDeleteLevelFlags == 0x1494, "one-level delete flags");
 static_assert(kCopyRecursiveFlags == 0x0614, "recursive copy flags");
 static_assert(kCopyLevelFlags == 0x1694, "one-level copy flags");
-
-// What the shell reports for a path that is not there: "file not found"
-// and its old code for an invalid path.
-constexpr int kShellFileNotFound = 2;
-constexpr int kShellInvalidPath = 0x402;
 
 // A shell file list holding one path: the path, then two NULs.
 class ShellPathList {
@@ -54,22 +53,54 @@ int RunShellOperation(UINT function,
     return SHFileOperationW(&operation);
 }
 
+// Gone for sure: the system reports the name, or a folder on its way, as not
+// found. Any other failure (access denied, a delete still pending) says
+// nothing about whether it is there.
+bool IsGone(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A folder may go to the shell's delete only once it holds no link: the
+// shell would enter the link (Wine's deletes what it points to). The links
+// are removed first, each as itself; a tree that still holds one, or that
+// cannot be listed completely, is not handed over.
+bool ClearLinksForShell(const std::wstring& folder) {
+    std::vector<std::wstring> links;
+    if (!FindTreeLinks(folder, links))
+        return false;
+    for (const std::wstring& link : links) {
+        if (!RemoveLinkItself(link))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ShellDelete(const std::wstring& path, bool recursive) {
     if (!FitsPathBuffer(path))
         return false;
     const std::wstring target = StripTrailingSeparators(path);
-    if (target.empty())
+    if (!IsDeletableTarget(target))
+        return false;
+    if (IsGone(target))
+        return true;
+    if (IsLinkPath(target))
+        return false;
+    // The shell's delete of a folder reaches into sub-folders even in the
+    // one-level mode on some systems (Wine deletes the whole tree), so the
+    // links are cleared in both modes.
+    if (IsDirectory(target) && !ClearLinksForShell(target))
         return false;
     const ShellPathList from(target);
-    const int result = RunShellOperation(FO_DELETE, from, nullptr,
-                                         recursive ? kDeleteRecursiveFlags : kDeleteLevelFlags);
-    if (result == 0 || result == kShellFileNotFound || result == kShellInvalidPath)
-        return true;
-    // Some shells give other codes for a path below a missing folder; what
-    // is not there counts as deleted.
-    return !PathExists(target);
+    RunShellOperation(FO_DELETE, from, nullptr,
+                      recursive ? kDeleteRecursiveFlags : kDeleteLevelFlags);
+    // The shell's result is not to be trusted either way: it reports success
+    // while a file held open with delete sharing is still there.
+    return IsGone(target);
 }
 
 bool ShellCopy(const std::wstring& source, const std::wstring& destination, bool recursive) {
@@ -98,10 +129,19 @@ bool CopyFolder(const std::wstring& source, const std::wstring& destination, boo
 bool MoveFileOrFolder(const std::wstring& source, const std::wstring& destination) {
     if (!FitsPathBuffer(source) || !FitsPathBuffer(destination))
         return false;
+    // Moving takes the source away from where it was: it gets the checks of
+    // a delete. A link is not moved either: Wine moves what it points to.
+    if (!IsDeletableTarget(source) || IsLinkPath(StripTrailingSeparators(source)))
+        return false;
     if (MoveFileExW(source.c_str(), destination.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
         return true;
     if (!IsDirectory(source))
+        return false;
+    // A copy would take in what the links of the source point to, and the
+    // delete that follows could not remove them: such a source stays whole.
+    std::vector<std::wstring> links;
+    if (!FindTreeLinks(source, links) || !links.empty())
         return false;
     return CopyFolder(source, destination, true) && ShellDelete(source, true);
 }

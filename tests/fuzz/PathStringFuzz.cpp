@@ -1,4 +1,6 @@
 // Fuzz target for the path string functions.
+#include <vector>
+
 #include "base/PathString.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -15,6 +17,46 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
 
 bool HasSeparator(const std::wstring& text) {
     return text.find_first_of(L"\\/") != std::wstring::npos;
+}
+
+// The names below the root, empty ones (from doubled separators) left out.
+std::vector<std::wstring> NamesBelow(const std::wstring& path, size_t root) {
+    std::vector<std::wstring> names;
+    std::wstring name;
+    for (size_t i = root; i <= path.size(); ++i) {
+        if (i == path.size() || IsPathSeparator(path[i])) {
+            if (!name.empty())
+                names.push_back(name);
+            name.clear();
+        } else {
+            name += path[i];
+        }
+    }
+    return names;
+}
+
+// The delete guard's text part: a root alone never passes, and a path that
+// passes has a root, names below it, none of them "." or "..", no NUL, and
+// keeps passing without its trailing separators or with a plain name added.
+void CheckDeletable(const std::wstring& path) {
+    const size_t root = AbsoluteRootLength(path);
+    FUZZ_CHECK(root <= path.size());
+    if (root > 0) {
+        FUZZ_CHECK(!IsDeletablePathText(path.substr(0, root)));
+        FUZZ_CHECK(!IsDeletablePathText(path.substr(0, root) + L"\\\\"));
+        FUZZ_CHECK(AbsoluteRootLength(path.substr(0, root)) == root);
+    }
+    if (!IsDeletablePathText(path))
+        return;
+    FUZZ_CHECK(root > 0);
+    FUZZ_CHECK(path.find(L'\0') == std::wstring::npos);
+    const std::vector<std::wstring> names = NamesBelow(path, root);
+    FUZZ_CHECK(!names.empty());
+    for (const std::wstring& name : names)
+        FUZZ_CHECK(name != L"." && name != L"..");
+    FUZZ_CHECK(IsDeletablePathText(StripTrailingSeparators(path)));
+    FUZZ_CHECK(IsDeletablePathText(JoinPath(path, L"name")));
+    FUZZ_CHECK(!IsDeletablePathText(JoinPath(path, L"..")));
 }
 
 void CheckOnePath(const std::wstring& path) {
@@ -53,6 +95,8 @@ void CheckOnePath(const std::wstring& path) {
         FUZZ_CHECK(PathEquals(path, flipped));
         FUZZ_CHECK(PathEquals(flipped, path));
     }
+
+    CheckDeletable(path);
 }
 
 void CheckTwoPaths(const std::wstring& a, const std::wstring& b) {

@@ -12,6 +12,7 @@
 
 #include "base/FileIdentity.h"
 #include "base/FileOperations.h"
+#include "base/FolderLinks.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -67,6 +68,15 @@ std::wstring UpperCase(std::wstring text) {
 std::vector<std::string> Sorted(std::vector<std::string> items) {
     std::sort(items.begin(), items.end());
     return items;
+}
+
+// tree\a.txt and tree\sub\b.txt beside victim\v.txt and victim\deep\w.txt.
+void MakeTreeAndVictim(const std::wstring& tree, const std::wstring& victim) {
+    for (const std::wstring& folder : {tree, tree + L"\\sub", victim, victim + L"\\deep"})
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    for (const std::wstring& file : {tree + L"\\a.txt", tree + L"\\sub\\b.txt", victim + L"\\v.txt",
+                                     victim + L"\\deep\\w.txt"})
+        ASSERT_TRUE(WriteFileBytes(file, "x"));
 }
 
 }  // namespace
@@ -401,4 +411,84 @@ TEST(FolderTree, DeleteLeavesOnlyWhatIsLocked) {
     EXPECT_TRUE(DeleteFolderTree(Narrow(tree) + "\\"));
     EXPECT_FALSE(FolderExists(tree));
     EXPECT_TRUE(DeleteFolderTree(Narrow(tree)));
+}
+
+// With Q: mapped onto the scratch folder, "Q:\d\.." is the drive root in its
+// full form and "victim\sub\.." is the victim folder.
+TEST(FolderTree, DeletesRefuseRootsAndDotPartsTouchingNothing) {
+    ScratchFolder scratch;
+    MakeTreeAndVictim(scratch / L"d", scratch / L"victim");
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"victim\\sub").c_str(), nullptr));
+    const std::vector<std::wstring> before = TreeEntries(scratch.Path());
+    MappedDrive drive(scratch.Path());
+    ASSERT_TRUE(drive.IsMapped());
+    ASSERT_TRUE(FileExists(drive.Root() + L"d\\a.txt"));
+    const std::string root = Narrow(drive.Root());
+
+    for (const std::string& folder : {root, root + "d\\..", root + "d\\..\\", root + "d\\.",
+                                      scratch.Narrow() + "\\victim\\sub\\..", std::string()}) {
+        EXPECT_FALSE(DeleteFolderTree(folder)) << folder;
+        EXPECT_FALSE(RemoveFolderTree(folder)) << folder;
+    }
+    EXPECT_EQ(TreeEntries(scratch.Path()), before);
+}
+
+// A link inside the tree is neither listed nor entered, and what it points
+// to stays whole. Wine cannot remove such a link as itself, so it stays too,
+// with the folders that hold it; a link as the top folder is refused.
+TEST(FolderTree, LinksAreLeaves) {
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    const std::wstring victim = scratch / L"victim";
+    MakeTreeAndVictim(tree, victim);
+    PlantedFolderLink link(tree + L"\\sub\\link", victim);
+    ASSERT_TRUE(link.IsPlanted());
+    const std::vector<std::wstring> victimEntries = TreeEntries(victim);
+    ASSERT_EQ(victimEntries, (std::vector<std::wstring>{L"deep\\", L"deep\\w.txt", L"v.txt"}));
+
+    std::vector<std::string> folders, files;
+    EXPECT_TRUE(EnumFolderTree(Narrow(tree), folders, files, {}, true));
+    EXPECT_EQ(folders, std::vector<std::string>{Narrow(tree) + "\\sub\\"});
+    EXPECT_EQ(Sorted(files),
+              (std::vector<std::string>{Narrow(tree) + "\\a.txt", Narrow(tree) + "\\sub\\b.txt"}));
+
+    EXPECT_FALSE(RemoveFolderTree(Narrow(tree)));
+    EXPECT_EQ(TreeEntries(victim), victimEntries);
+    ASSERT_TRUE(WriteFileBytes(tree + L"\\a.txt", "x"));
+    EXPECT_FALSE(DeleteFolderTree(Narrow(tree)));
+    EXPECT_EQ(TreeEntries(victim), victimEntries);
+    EXPECT_EQ(TreeEntries(tree), (std::vector<std::wstring>{L"sub\\", L"sub\\link\\"}));
+
+    EXPECT_FALSE(DeleteFolderTree(Narrow(link.Path())));
+    EXPECT_FALSE(RemoveFolderTree(Narrow(link.Path()) + "\\"));
+    EXPECT_EQ(TreeEntries(victim), victimEntries);
+
+    ASSERT_TRUE(RemoveFolderLink(link.Path()));
+    EXPECT_TRUE(DeleteFolderTree(Narrow(tree)));
+    EXPECT_FALSE(FolderExists(tree));
+}
+
+// RemoveDirectoryW on a Wine link removes the (empty) target instead; the
+// link is only removed when the system opens the link itself.
+TEST(FolderLinks, FindsLinksAndRemovesNothingButALinkItself) {
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    const std::wstring empty = scratch / L"empty";
+    for (const std::wstring& folder : {tree, tree + L"\\sub", empty})
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    PlantedFolderLink link(tree + L"\\sub\\link", empty);
+    ASSERT_TRUE(link.IsPlanted());
+
+    EXPECT_TRUE(IsLinkPath(link.Path()));
+    EXPECT_FALSE(IsLinkPath(empty));
+    EXPECT_FALSE(IsLinkPath(scratch / L"missing"));
+    std::vector<std::wstring> links;
+    EXPECT_TRUE(FindTreeLinks(tree + L"\\", links));
+    EXPECT_EQ(links, std::vector<std::wstring>{link.Path()});
+    EXPECT_FALSE(FindTreeLinks(scratch / L"missing", links));
+
+    EXPECT_FALSE(RemoveLinkItself(link.Path()));
+    EXPECT_FALSE(RemoveLinkItself(empty));
+    EXPECT_TRUE(FolderExists(empty));
+    EXPECT_TRUE(IsLinkPath(link.Path()));
 }

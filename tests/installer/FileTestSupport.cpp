@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "tests/support/TestEnvironment.h"
 
@@ -27,6 +28,34 @@ bool ReadPendingValue(std::vector<BYTE>& value) {
     }
     RegCloseKey(key);
     return found;
+}
+
+// Single quotes for the Unix shell; text holding a single quote is refused.
+bool ShellQuote(const std::string& text, std::string& quoted) {
+    if (text.empty() || text.find('\'') != std::string::npos)
+        return false;
+    quoted = "'" + text + "'";
+    return true;
+}
+
+bool WaitForAttributes(const std::wstring& path, bool present, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present)
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+// The prefix's dosdevices folder, where each drive letter is a Unix link.
+std::string DosDevicesFolder() {
+    std::string drive = UnixPath(L"C:\\");
+    while (!drive.empty() && drive.back() == '/')
+        drive.pop_back();
+    const size_t slash = drive.find_last_of('/');
+    return slash == std::string::npos ? std::string() : drive.substr(0, slash);
 }
 
 }  // namespace
@@ -115,6 +144,33 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
     return names;
 }
 
+namespace {
+
+void AddTreeEntries(const std::wstring& folder,
+                    const std::wstring& prefix,
+                    std::vector<std::wstring>& entries) {
+    for (const std::wstring& name : FolderEntries(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            entries.push_back(prefix + name);
+            continue;
+        }
+        entries.push_back(prefix + name + L"\\");
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            AddTreeEntries(path, prefix + name + L"\\", entries);
+    }
+}
+
+}  // namespace
+
+std::vector<std::wstring> TreeEntries(const std::wstring& folder) {
+    std::vector<std::wstring> entries;
+    AddTreeEntries(folder, std::wstring(), entries);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 ProfileFilesGuard::ProfileFilesGuard(std::vector<std::wstring> folders,
                                      std::vector<std::wstring> files) {
     for (const std::wstring& folder : folders)
@@ -162,4 +218,102 @@ bool WriteFileAppenderConfig(const std::wstring& log,
                               "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
                               "log4cplus.appender.F.layout.ConversionPattern=" +
                               pattern + "\n" + extra);
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr)
+        return std::string();
+    char* name = toUnix(path.c_str());
+    if (name == nullptr)
+        return std::string();
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool RunUnixCommand(const std::string& command, DWORD timeoutMs) {
+    static LONG counter = 0;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring marker = std::wstring(temp) + L"rvunix-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(InterlockedIncrement(&counter)) + L".status";
+    std::string quotedMarker;
+    if (command.find('"') != std::string::npos || !ShellQuote(UnixPath(marker), quotedMarker))
+        return false;
+    std::wstring line = Widen("Z:\\bin\\sh -c \"" + command + "; echo $? > " + quotedMarker + "\"");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hThread != nullptr)
+        CloseHandle(process.hThread);
+    if (process.hProcess != nullptr)
+        CloseHandle(process.hProcess);
+    // The status line is complete once it ends in a newline.
+    const DWORD start = GetTickCount();
+    std::string status;
+    while (status.empty() || status.back() != '\n') {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+        status = ReadFileBytes(marker);
+    }
+    DeleteFileW(marker.c_str());
+    return std::atoi(status.c_str()) == 0;
+}
+
+bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
+    std::string quotedLink, quotedTarget;
+    if (!ShellQuote(UnixPath(link), quotedLink) || !ShellQuote(UnixPath(target), quotedTarget))
+        return false;
+    if (!RunUnixCommand("/bin/ln -s " + quotedTarget + " " + quotedLink))
+        return false;
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool RemoveFolderLink(const std::wstring& link) {
+    std::string quotedLink;
+    return ShellQuote(UnixPath(link), quotedLink) &&
+           RunUnixCommand("/bin/rm -f " + quotedLink + " && test ! -L " + quotedLink);
+}
+
+MappedDrive::MappedDrive(const std::wstring& folder) {
+    std::string quotedFolder;
+    const std::string dosDevices = DosDevicesFolder();
+    if (dosDevices.empty() || !ShellQuote(UnixPath(folder), quotedFolder))
+        return;
+    const DWORD used = GetLogicalDrives();
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+        if ((used & (1u << (letter - L'A'))) != 0)
+            continue;
+        const std::string link = dosDevices + "/" + static_cast<char>(letter - L'A' + 'a') + ":";
+        // ln refuses a name that is taken, even by a dangling link.
+        if (!RunUnixCommand("/bin/ln -s " + quotedFolder + " '" + link + "'"))
+            continue;
+        m_letter = letter;
+        m_unixLink = link;
+        if (!WaitForAttributes(Root(), true, 5000))
+            m_letter = 0;
+        return;
+    }
+}
+
+MappedDrive::~MappedDrive() {
+    if (m_unixLink.empty())
+        return;
+    RunUnixCommand("/bin/rm -f '" + m_unixLink + "'");
+    if (m_letter != 0)
+        WaitForAttributes(Root(), false, 5000);
+}
+
+std::wstring MappedDrive::Root() const {
+    return std::wstring(1, m_letter) + L":\\";
 }

@@ -1,6 +1,6 @@
-// Ways to hold a file in use the way a running program does, and a guard for
-// the system's queue of deletions at restart, shared by the file operation
-// tests.
+// Ways to hold a file in use the way a running program does, a guard for
+// the system's queue of deletions at restart, and folder links and drive
+// letters made from Wine's Unix side, shared by the file operation tests.
 #pragma once
 
 #include <windows.h>
@@ -91,3 +91,64 @@ bool WriteFileAppenderConfig(const std::wstring& log,
 
 // Names of the entries directly in a folder, sorted, without "." and "..".
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
+
+// Every entry of the folder tree by its name relative to the folder,
+// sorted; folders end in '\'. Links to folders are listed but not entered.
+std::vector<std::wstring> TreeEntries(const std::wstring& folder);
+
+// The Unix path of a Windows path, from Wine's wine_get_unix_file_name; the
+// last name need not exist. Empty when there is none.
+std::string UnixPath(const std::wstring& path);
+
+// Runs a command through the Unix shell. Wine starts a Unix program from
+// CreateProcessW but hands back no process to wait for, so the command
+// writes its exit status to a marker file that is waited for. True when the
+// command ran and exited with 0 within the time.
+bool RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000);
+
+// A Unix symbolic link at `link` to the folder `target`, which Wine lists
+// as a link to a folder (attributes 0x410); no Windows call on Wine 8 makes
+// such a link. True when the link is there.
+bool PlantFolderLink(const std::wstring& link, const std::wstring& target);
+
+// Removes such a link from the Unix side: every Windows call on Wine acts
+// on its target instead. True when no link is left at `link`.
+bool RemoveFolderLink(const std::wstring& link);
+
+// A link planted for the life of the object. It must go before the scratch
+// folder that holds it: a tree removal that follows links would empty the
+// target and still leave the link behind.
+class PlantedFolderLink {
+public:
+    PlantedFolderLink(const std::wstring& link, const std::wstring& target)
+        : m_link(link), m_planted(PlantFolderLink(link, target)) {}
+    ~PlantedFolderLink() { RemoveFolderLink(m_link); }
+    PlantedFolderLink(const PlantedFolderLink&) = delete;
+    PlantedFolderLink& operator=(const PlantedFolderLink&) = delete;
+
+    bool IsPlanted() const { return m_planted; }
+    const std::wstring& Path() const { return m_link; }
+
+private:
+    std::wstring m_link;
+    bool m_planted;
+};
+
+// A free drive letter mapped to a folder for the life of the object, as a
+// link in the prefix's dosdevices folder: DefineDosDeviceW reports success
+// on Wine 8 but its file system never sees the mapping.
+class MappedDrive {
+public:
+    explicit MappedDrive(const std::wstring& folder);
+    ~MappedDrive();
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+
+    bool IsMapped() const { return m_letter != 0; }
+    // "Q:\" for the mapped letter.
+    std::wstring Root() const;
+
+private:
+    wchar_t m_letter = 0;
+    std::string m_unixLink;
+};

@@ -1,6 +1,7 @@
 // The shell-based file operations on real folder trees: deletes of missing
 // paths, copies of whole folders and of one level, moves that fall back to
-// copy and delete, and the refusal of overlong paths.
+// copy and delete, and the refusal of overlong paths, of roots and ".."
+// spellings, and of links.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -145,4 +146,76 @@ TEST(MoveFileOrFolder, FolderThatCannotBeRenamedIsCopiedAndDeleted) {
     EXPECT_TRUE(FileExists(scratch / L"source\\sub\\inner.txt"));
     EXPECT_EQ(ReadFileBytes(scratch / L"dest\\source\\sub\\inner.txt"), "inner");
     EXPECT_EQ(ReadFileBytes(scratch / L"dest\\source\\top.txt"), "top");
+}
+
+// With Q: mapped onto the scratch folder, "Q:\d\.." is the drive root in its
+// full form and "victim\sub\.." is the victim folder.
+TEST(ShellFileOperations, DeletesAndMovesRefuseRootsAndDotPartsTouchingNothing) {
+    ScratchFolder scratch;
+    MakeSourceTree(scratch / L"d");
+    MakeSourceTree(scratch / L"victim");
+    const std::vector<std::wstring> before = TreeEntries(scratch.Path());
+    MappedDrive drive(scratch.Path());
+    ASSERT_TRUE(drive.IsMapped());
+    ASSERT_TRUE(FileExists(drive.Root() + L"d\\top.txt"));
+
+    for (const std::wstring& path :
+         {drive.Root(), drive.Root() + L"d\\..", drive.Root() + L"d\\..\\",
+          scratch / L"victim\\sub\\..", std::wstring()}) {
+        EXPECT_FALSE(ShellDelete(path, true)) << path;
+        EXPECT_FALSE(ShellDelete(path, false)) << path;
+        EXPECT_FALSE(MoveFileOrFolder(path, scratch / L"moved")) << path;
+    }
+    EXPECT_EQ(TreeEntries(scratch.Path()), before);
+}
+
+// The shell would enter a link (Wine's deletes what it points to, even in
+// the one-level mode), and Wine moves the target of a link rather than the
+// link. Wine cannot remove such a link as itself either, so the tree that
+// holds it is left whole.
+TEST(ShellFileOperations, LinksKeepWhatTheyPointTo) {
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    MakeSourceTree(tree);
+    MakeSourceTree(scratch / L"victim");
+    PlantedFolderLink link(tree + L"\\sub\\link", scratch / L"victim");
+    ASSERT_TRUE(link.IsPlanted());
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"dest").c_str(), nullptr));
+    const std::vector<std::wstring> before = TreeEntries(scratch.Path());
+
+    EXPECT_FALSE(ShellDelete(tree, true));
+    EXPECT_FALSE(ShellDelete(tree, false));
+    EXPECT_FALSE(ShellDelete(link.Path(), true));
+    EXPECT_FALSE(MoveFileOrFolder(link.Path(), scratch / L"moved"));
+    EXPECT_FALSE(MoveFileOrFolder(tree, scratch / L"dest"));
+    EXPECT_EQ(TreeEntries(scratch.Path()), before);
+
+    ASSERT_TRUE(RemoveFolderLink(link.Path()));
+    EXPECT_TRUE(ShellDelete(tree, true));
+    EXPECT_FALSE(FolderExists(tree));
+    EXPECT_EQ(ReadFileBytes(scratch / L"victim\\sub\\inner.txt"), "inner");
+}
+
+// A file held open with delete sharing is only marked for deletion: the
+// shell reports success while the file is still there until the handle
+// closes. Without delete sharing nothing in its tree goes.
+TEST(ShellDelete, FailsWhileTheTargetIsStillThere) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"pending.txt", "x"));
+    OpenFileHandle pending(scratch / L"pending.txt",
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(pending.IsOpen());
+    MakeSourceTree(scratch / L"tree");
+    OpenFileHandle held(scratch / L"tree\\sub\\inner.txt", FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(held.IsOpen());
+
+    EXPECT_FALSE(ShellDelete(scratch / L"pending.txt", true));
+    EXPECT_FALSE(ShellDelete(scratch / L"tree", true));
+    EXPECT_TRUE(FileExists(scratch / L"tree\\sub\\inner.txt"));
+
+    pending.Release();
+    held.Release();
+    EXPECT_TRUE(ShellDelete(scratch / L"pending.txt", true));
+    EXPECT_TRUE(ShellDelete(scratch / L"tree", true));
+    EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "base/PathString.h"
 
 TEST(PathString, SeparatorsAndDriveIndex) {
@@ -84,4 +87,59 @@ TEST(PathString, LastPathComponent) {
     EXPECT_EQ(L"c", LastPathComponent(L"a/b/c"));
     EXPECT_EQ(L"", LastPathComponent(L"C:\\"));
     EXPECT_EQ(L"server", LastPathComponent(L"\\\\server"));
+}
+
+TEST(PathString, AbsoluteRootLength) {
+    const struct {
+        const wchar_t* path;
+        size_t root;
+    } cases[] = {
+        {L"C:\\", 3},
+        {L"c:/dir", 3},
+        {L"\\\\server\\share", 14},
+        {L"//server/share/dir", 14},
+        {L"\\\\?\\C:\\dir", 7},
+        {L"\\\\.\\C:\\", 7},
+        {L"\\\\?\\UNC\\server\\share\\dir", 20},
+        {L"C:", 0},
+        {L"C:dir", 0},
+        {L"\\dir", 0},
+        {L"dir\\sub", 0},
+        {L"", 0},
+        {L"\\\\server", 0},
+        {L"\\\\server\\", 0},
+        {L"\\\\\\share\\dir", 0},
+        {L"\\\\..\\share\\dir", 0},
+        {L"\\\\?\\C:", 0},
+        {L"\\\\?\\Volume{00000000-0000-0000-0000-000000000000}\\dir", 0},
+        {L"\\\\.\\PhysicalDrive0", 0},
+        {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\dir", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.root, AbsoluteRootLength(c.path)) << c.path;
+}
+
+TEST(PathString, IsDeletablePathText) {
+    for (const wchar_t* path :
+         {L"C:\\dir", L"C:\\dir\\", L"c:/dir/sub//", L"C:\\\\dir", L"C:\\dir\\.hidden",
+          L"C:\\dir\\a..b", L"C:\\dir\\name.", L"\\\\server\\share\\dir", L"\\\\?\\C:\\dir",
+          L"\\\\?\\UNC\\server\\share\\dir"})
+        EXPECT_TRUE(IsDeletablePathText(path)) << path;
+
+    const std::vector<std::wstring> notAbsolute = {L"", L"dir", L"dir\\sub", L"C:dir", L"\\dir"};
+    const std::vector<std::wstring> roots = {
+        L"C:\\",        L"C:\\\\",    L"c:/", L"\\\\server", L"\\\\server\\share\\",
+        L"\\\\?\\C:\\", L"\\\\.\\CON"};
+    const std::vector<std::wstring> dotParts = {
+        L"C:\\d\\..", L"C:\\d\\..\\",   L"C:\\victim\\sub\\..",
+        L"C:\\.",     L"C:\\d\\.\\e",   L"C:\\...",
+        L"C:\\d\\. ", L"C:\\d\\.. \\e", L"\\\\server\\share\\.."};
+    const std::vector<std::wstring> oddCharacters = {
+        L"C:\\*",       L"C:\\d\\*.*", L"C:\\d?",      L"C:\\d\\<",
+        L"C:\\d\\a\"b", L"C:\\d|e",    L"C:\\d\\a\tb", L"C:\\d\\file:stream"};
+    for (const auto& group : {notAbsolute, roots, dotParts, oddCharacters})
+        for (const std::wstring& path : group)
+            EXPECT_FALSE(IsDeletablePathText(path)) << path;
+    // The system stops at a NUL: it would see "C:\".
+    EXPECT_FALSE(IsDeletablePathText(std::wstring(L"C:\\\0dir", 7)));
 }

@@ -1,0 +1,58 @@
+#include "base/FolderLinks.h"
+
+#include <windows.h>
+
+#include "base/PathString.h"
+#include "base/ScopedHandle.h"
+
+namespace {
+
+bool IsLinkAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool CollectLinks(const std::wstring& folder, std::vector<std::wstring>& links) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find.IsValid())
+        return false;  // a folder lists at least "." and ".."
+    bool complete = true;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (IsLinkAttributes(data.dwFileAttributes))
+            links.push_back(folder + L"\\" + name);
+        else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            complete = CollectLinks(folder + L"\\" + name, links) && complete;
+    } while (FindNextFileW(find.Get(), &data));
+    return complete;
+}
+
+}  // namespace
+
+bool IsLinkPath(const std::wstring& path) {
+    return IsLinkAttributes(GetFileAttributesW(path.c_str()));
+}
+
+bool FindTreeLinks(const std::wstring& folder, std::vector<std::wstring>& links) {
+    return CollectLinks(StripTrailingSeparators(folder), links);
+}
+
+bool RemoveLinkItself(const std::wstring& path) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    {
+        ScopedFile link(CreateFileW(
+            path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!link.IsValid() || !GetFileInformationByHandle(link.Get(), &info))
+            return false;
+    }
+    if (!IsLinkAttributes(info.dwFileAttributes))
+        return false;  // the system opened what the link points to
+    // Both calls remove a link itself, not its target.
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return RemoveDirectoryW(path.c_str()) != FALSE;
+    return DeleteFileW(path.c_str()) != FALSE;
+}

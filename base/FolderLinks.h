@@ -1,0 +1,28 @@
+// Links to folders: junctions and symbolic links, and on Wine the Unix
+// symbolic links made inside a prefix, all reparse points. A tree operation
+// treats them as leaves: it never enters one, and removes only the link
+// itself, never what it points to.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// True when the path exists and is a reparse point.
+bool IsLinkPath(const std::wstring& path);
+
+// Adds the links anywhere in the folder tree, hidden ones included, found
+// without entering any link; each named "<folder>\...\<name>". False when
+// a folder of the tree could not be listed: what it holds is then unknown.
+bool FindTreeLinks(const std::wstring& folder, std::vector<std::wstring>& links);
+
+// Removes the link itself. The link is opened without being followed, and
+// removed only when the opened object reports itself as a reparse point;
+// otherwise nothing is touched. True when the link was removed.
+//
+// On Wine 8 every Windows call on a Unix link acts on what it points to:
+// RemoveDirectoryW removes the target folder when it is empty (and fails
+// with ERROR_DIR_NOT_EMPTY otherwise), DeleteFileW fails with access
+// denied, MoveFileW moves the target, and a handle opened without following
+// reports the target's attributes. There this function leaves such a link
+// in place and returns false.
+bool RemoveLinkItself(const std::wstring& path);
