@@ -6,7 +6,8 @@
 
 // True when both names exist, can be opened (no access rights asked, full
 // sharing, so a file in use still counts) and the system reports the same
-// volume serial number and file index for them. A link is compared as
-// itself, not as what it points to. False otherwise, including when either
-// cannot be opened.
+// volume serial number and file index for them. False otherwise, including
+// when either cannot be opened. A link is opened as itself, not followed; on
+// Wine 8, though, a Unix link to a folder opens as its target and so is the
+// same object as the folder it points to.
 bool IsSameFileObject(const std::wstring& a, const std::wstring& b);
