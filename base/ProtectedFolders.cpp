@@ -43,27 +43,11 @@ bool IsSameFolder(const std::wstring& a, const std::wstring& b) {
 }
 
 bool IsRootFolder(const std::wstring& path) {
-    std::wstring full = FullFolderPath(path);
-    if (full.empty())
-        return true;  // what cannot be judged is not given away
-    for (const wchar_t* prefix : {L"\\\\?\\", L"\\\\.\\"}) {
-        if (full.compare(0, 4, prefix) == 0) {
-            full.erase(0, 4);
-            // "\\?\C:\" is the drive root, "\\?\UNC\server\share" a share.
-            if (full.compare(0, 4, L"UNC\\") == 0)
-                full = L"\\\\" + full.substr(4);
-            break;
-        }
-    }
-    full = StripTrailingSeparators(full);
-    if (DriveRootIndex(full) == 1)
-        return full.size() <= 3;
-    if (full.compare(0, 2, L"\\\\") == 0) {
-        // "\\server" and "\\server\share" hold no folder of their own.
-        const size_t separators = std::count(full.begin() + 2, full.end(), L'\\');
-        return separators <= 1;
-    }
-    return full.find(L'\\') == std::wstring::npos;  // a device or a bare name
+    // What cannot be judged is not given away: an empty or device form
+    // counts as a root as much as "C:\" or "\\server\share" does.
+    const std::wstring full = FullFolderPath(path);
+    const size_t root = AbsoluteRootLength(full);
+    return root == 0 || root >= StripTrailingSeparators(full).size();
 }
 
 bool IsProtectedFolder(const std::wstring& path) {

@@ -77,12 +77,6 @@ bool IsValidSubDir(const std::wstring& subDir) {
 }
 
 bool IsAbsoluteFolderPath(const std::wstring& path) {
-    if (DriveRootIndex(path) == 1)
-        return path.size() >= 3 && IsPathSeparator(path[2]);
-    // "\\server\share": two separators, a server name, a separator, a share.
-    if (path.size() < 5 || !IsPathSeparator(path[0]) || !IsPathSeparator(path[1]))
-        return false;
-    const size_t shareStart = path.find_first_of(L"\\/", 2);
-    return shareStart != std::wstring::npos && shareStart > 2 && shareStart + 1 < path.size() &&
-           !IsPathSeparator(path[shareStart + 1]);
+    const size_t root = AbsoluteRootLength(path);
+    return root > 0 && root < StripTrailingSeparators(path).size();
 }

@@ -15,6 +15,6 @@
 // Empty text is valid: it stands for the default sub-folder.
 bool IsValidSubDir(const std::wstring& subDir);
 
-// True for "X:\..." (a drive letter, a colon and a separator) and for
-// "\\server\share..." paths: the forms an install folder may take.
+// True for a path with an absolute root ("X:\", "\\server\share") and a
+// name below it: the forms an install folder may take.
 bool IsAbsoluteFolderPath(const std::wstring& path);
