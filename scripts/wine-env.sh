@@ -1,5 +1,9 @@
 # Sourced by the Wine helper scripts: the environment every run uses.
 # usage: . wine-env.sh <win64|win32> <prefix-folder>
+if [ -z "${1:-}" ] || [ -z "${2:-}" ]; then
+  echo "wine-env.sh: usage: . wine-env.sh <win64|win32> <prefix-folder>" >&2
+  exit 2
+fi
 export WINEARCH="$1"
 export WINEPREFIX="$(realpath -m "$2")"
 export WINEDEBUG="${RV_WINEDEBUG:--all}"
@@ -9,5 +13,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # a folder of the prefix's own, never the machine's home.
 export HOME="$WINEPREFIX-home"
 mkdir -p "$HOME"
+# Programs start in an empty folder of their own: Wine's shell delete falls
+# back to the current folder for a path it cannot hold, so the current
+# folder must never be the source tree or anything else of value.
+mkdir -p "$WINEPREFIX-cwd"
+cd "$WINEPREFIX-cwd"
 # Without a display MessageBox returns at once and no window can block a run.
 unset DISPLAY WAYLAND_DISPLAY

@@ -6,6 +6,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh" "$1" "$2"
 if [ -d "$WINEPREFIX" ]; then
+  # Only a Wine prefix (or an empty folder) is ever removed here.
+  if [ ! -f "$WINEPREFIX/system.reg" ] && [ -n "$(ls -A "$WINEPREFIX")" ]; then
+    echo "wine-prefix.sh: $WINEPREFIX exists and is not a Wine prefix; not replacing it" >&2
+    exit 1
+  fi
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   rm -rf "$WINEPREFIX"
