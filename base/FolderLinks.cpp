@@ -22,10 +22,16 @@ bool CollectLinks(const std::wstring& folder, std::vector<std::wstring>& links) 
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..")
             continue;
+        const std::wstring path = folder + L"\\" + name;
+        // The shell's tree operations build each path in a MAX_PATH buffer;
+        // Wine's delete goes on with an empty path, the current folder, when
+        // one does not fit. Such a tree must never reach the shell.
+        if (path.size() >= MAX_PATH)
+            complete = false;
         if (IsLinkAttributes(data.dwFileAttributes))
-            links.push_back(folder + L"\\" + name);
+            links.push_back(path);
         else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            complete = CollectLinks(folder + L"\\" + name, links) && complete;
+            complete = CollectLinks(path, links) && complete;
     } while (FindNextFileW(find.Get(), &data));
     return complete;
 }

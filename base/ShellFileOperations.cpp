@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/DeleteGuard.h"
 #include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
 
 namespace {
@@ -78,6 +80,47 @@ bool ClearLinksForShell(const std::wstring& folder) {
     return true;
 }
 
+// Raises `longest` to the length of each path below `folder`, counted from
+// the separator after the top folder (`below` characters deep already).
+// Links are not entered. False when a folder cannot be listed.
+bool MeasureTree(const std::wstring& folder, size_t below, bool recursive, size_t& longest) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
+    if (!find.IsValid())
+        return false;
+    bool complete = true;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const size_t length = below + 1 + name.size();
+        longest = std::max(longest, length);
+        if (recursive && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            complete = MeasureTree(JoinPath(folder, name), length, true, longest) && complete;
+    } while (FindNextFileW(find.Get(), &data));
+    return complete;
+}
+
+// Whether every path the copy names fits MAX_PATH, below the source and
+// below the destination. The shell builds each path in a MAX_PATH buffer;
+// Wine's copy goes on with an empty path when one does not fit and writes
+// into the current folder of the process.
+bool FitsCopy(const std::wstring& source, const std::wstring& destination, bool recursive) {
+    std::wstring folder = StripTrailingSeparators(source);
+    std::wstring target = StripTrailingSeparators(destination);
+    const std::wstring name = LastPathComponent(folder);
+    const bool pattern = name.find_first_of(L"*?") != std::wstring::npos;
+    if (pattern)
+        folder = ParentPath(folder);
+    else if (IsDirectory(target))
+        target = JoinPath(target, name);  // the source lands inside
+    size_t longest = 0;
+    if ((pattern || IsDirectory(folder)) && !MeasureTree(folder, 0, recursive || !pattern, longest))
+        return false;
+    return folder.size() + longest < MAX_PATH && target.size() + longest < MAX_PATH;
+}
+
 }  // namespace
 
 bool ShellDelete(const std::wstring& path, bool recursive) {
@@ -104,7 +147,8 @@ bool ShellDelete(const std::wstring& path, bool recursive) {
 }
 
 bool ShellCopy(const std::wstring& source, const std::wstring& destination, bool recursive) {
-    if (!FitsPathBuffer(source) || !FitsPathBuffer(destination))
+    if (!FitsPathBuffer(source) || !FitsPathBuffer(destination) ||
+        !FitsCopy(source, destination, recursive))
         return false;
     const ShellPathList from(source);
     const ShellPathList to(destination);

@@ -1,6 +1,8 @@
 // Copies, moves and deletes of files and folders on UTF-16 paths through the
 // Windows shell's file operation, which handles whole folder trees. Paths of
-// MAX_PATH (260) characters or more are refused without touching anything.
+// MAX_PATH (260) characters or more are refused without touching anything,
+// and so are a copy that would name such a path below its source or its
+// destination and a delete of a tree that holds one.
 // Deletes and moves refuse, without touching anything, a path that
 // IsDeletableTarget (base/DeleteGuard.h) turns down: not absolute, with a
 // "." or ".." part or a wildcard, or a drive or share root in its full form.
