@@ -76,6 +76,14 @@ bool IsValidSubDir(const std::wstring& subDir) {
     return true;
 }
 
+bool IsValidFileName(const std::wstring& name) {
+    for (wchar_t c : name) {
+        if (IsPathSeparator(c))
+            return false;
+    }
+    return IsValidNamePart(name);
+}
+
 bool IsAbsoluteFolderPath(const std::wstring& path) {
     const size_t root = AbsoluteRootLength(path);
     return root > 0 && root < StripTrailingSeparators(path).size();

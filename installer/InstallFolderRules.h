@@ -18,3 +18,8 @@ bool IsValidSubDir(const std::wstring& subDir);
 // True for a path with an absolute root ("X:\", "\\server\share") and a
 // name below it: the forms an install folder may take.
 bool IsAbsoluteFolderPath(const std::wstring& path);
+
+// True when `name` is one plain file name by the rules above for a part of
+// `subDir`: no separator, no forbidden or control character, not all dots,
+// no trailing dot or blank, no device name.
+bool IsValidFileName(const std::wstring& name);

@@ -29,8 +29,27 @@ constexpr char kDumpReportName[] = "RvDumpReport.exe";
 constexpr int kFailed = 10;
 constexpr int kSameFolder = 13;
 
+// The longest path the install itself names below its folder: the Server
+// configuration file inside the staging copy of a carried-over "Conf".
+constexpr wchar_t kLongestLayoutPath[] = L"\\Conf.carry\\Server\\Config.ini";
+
 [[noreturn]] void Fail(const char* message, int code = kFailed) {
     throw CRvInstallException(code, 0, message);
+}
+
+// Every path the install writes must stay below MAX_PATH: the ANSI file
+// calls and the shell's file operations cannot name a longer one, so it
+// could be neither placed reliably nor removed by a roll-back.
+bool FitsPathLimit(const std::wstring& folder, size_t longestBelow) {
+    return folder.size() < MAX_PATH && longestBelow < MAX_PATH - folder.size();
+}
+
+// A module goes into the folder itself under a plain file name; a name that
+// is a path, or that the file system would change or cut (a control
+// character, NUL included, a trailing dot), is not one.
+bool IsModuleName(const std::wstring& folder, const std::string& name) {
+    const std::wstring wide = AnsiToWide(name);
+    return IsValidFileName(wide) && FitsPathLimit(folder, 1 + wide.size());
 }
 
 }  // namespace
@@ -58,6 +77,11 @@ int CRvInstallerMain::DoCheckValidInstall() {
     const std::wstring folder = GetInstallFolder();
     RV_STEP_LOG(kDoCheckValidInstall, "InstallFolder: " << WideToAnsi(folder));
     CheckInstallFolder(folder);
+    // Refused before anything is created: nothing to roll back.
+    if (!IsModuleName(folder, m_request.ShellDllName))
+        Fail("copy shell");
+    if (!IsModuleName(folder, m_request.CoreDllName))
+        Fail("copy core");
     m_bNewFolder = true;
 
     if (!m_journal.CreateFolder(folder))
@@ -80,9 +104,11 @@ int CRvInstallerMain::DoCheckValidInstall() {
 }
 
 void CRvInstallerMain::CheckInstallFolder(const std::wstring& folder) {
-    // The folder must stay inside its special folder and must not be one of
-    // the folders the system or the user owns: a roll-back deletes there.
-    if (!IsValidSubDir(AnsiToWide(m_request.subDir)) || !IsAbsoluteFolderPath(folder) ||
+    // The folder must leave room for the install's own files, stay inside
+    // its special folder and must not be one of the folders the system or
+    // the user owns: a roll-back deletes there.
+    if (!FitsPathLimit(folder, wcslen(kLongestLayoutPath)) ||
+        !IsValidSubDir(AnsiToWide(m_request.subDir)) || !IsAbsoluteFolderPath(folder) ||
         IsProtectedFolder(folder))
         Fail("invalid subDir");
     // Windows compares paths without regard to case; the file identity also

@@ -67,6 +67,18 @@ std::wstring MovedAsideFolder() {
     return JoinPath(temp, kMovedAsideName);
 }
 
+// Whether two overlay key names name one registry key: the registry sees a
+// name up to its first NUL and compares names without regard to case. A
+// change of spelling only must not count as a change of name, or the key
+// just registered for the new installation would be deleted.
+bool IsSameKeyName(const std::string& a, const std::string& b) {
+    std::wstring first = AnsiToWide(a.c_str());
+    std::wstring second = AnsiToWide(b.c_str());
+    CharUpperBuffW(&first[0], static_cast<DWORD>(first.size()));
+    CharUpperBuffW(&second[0], static_cast<DWORD>(second.size()));
+    return first == second;
+}
+
 }  // namespace
 
 void CRvInstallerMain::CopyOrgFiles() {
@@ -137,7 +149,7 @@ void CRvInstallerMain::RetireInstalled() {
         RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
     }
 
-    if (m_strInstalledExplorerKey != m_request.ExplorerKey) {
+    if (!IsSameKeyName(m_strInstalledExplorerKey, m_request.ExplorerKey)) {
         const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
         RegKey overlays;
         if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey,

@@ -11,12 +11,15 @@
 // A request may carry the install parameters as plain JSON in a member
 // "params" instead of the Base64 text "rspEncode": the host encodes them
 // and sends the envelope the library expects, so that a person can write a
-// request by hand. The process exit code is the return code of doInst.
+// request by hand. doInst takes the request as a C string: the library sees
+// a request file up to its first NUL byte. The process exit code is the
+// return code of doInst.
 #include <windows.h>
 
 #include <json/json.h>
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "tests/support/Base64Encode.h"
@@ -24,16 +27,22 @@
 namespace {
 
 // Replaces a "params" member by its Base64-encoded compact text in
-// "rspEncode"; any other request is passed on byte for byte.
+// "rspEncode"; any other request is passed on byte for byte. The reader
+// throws for nesting deeper than its stack limit: such a request, too, goes
+// to the library as it is, which judges it.
 std::string EncodePlainParameters(const std::string& request) {
-    Json::Value root;
-    Json::Reader reader;
-    if (!reader.parse(request, root, false) || !root.isObject() || !root.isMember("params"))
+    try {
+        Json::Value root;
+        Json::Reader reader;
+        if (!reader.parse(request, root, false) || !root.isObject() || !root.isMember("params"))
+            return request;
+        Json::FastWriter writer;
+        root["rspEncode"] = EncodeBase64(writer.write(root["params"]));
+        root.removeMember("params");
+        return writer.write(root);
+    } catch (const std::exception&) {
         return request;
-    Json::FastWriter writer;
-    root["rspEncode"] = EncodeBase64(writer.write(root["params"]));
-    root.removeMember("params");
-    return writer.write(root);
+    }
 }
 
 using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
