@@ -134,14 +134,16 @@ void InstallBed::Track(const std::wstring& folder,
 }
 
 HostRun InstallBed::Install(const std::string& params, const std::wstring& tmpDir) {
+    return SendRequest("{\"tmpDir\":" + JsonText(Narrow(tmpDir)) +
+                       ",\"InstallSrcid\":\"77\",\"rspEncode\":\"" + EncodeBase64(params) + "\"}");
+}
+
+HostRun InstallBed::SendRequest(const std::string& request) {
     const std::wstring requestFile = m_scratch / L"request.json";
     const std::wstring resultFile = m_scratch / L"result.json";
     DeleteFileW(resultFile.c_str());
-    const std::string envelope = "{\"tmpDir\":" + JsonText(Narrow(tmpDir)) +
-                                 ",\"InstallSrcid\":\"77\",\"rspEncode\":\"" +
-                                 EncodeBase64(params) + "\"}";
     HostRun run;
-    if (!WriteFileBytes(requestFile, envelope))
+    if (!WriteFileBytes(requestFile, request))
         return run;
     const std::wstring command = Quoted(BinFile(L"RvInstHost.exe")) + L" --request-file " +
                                  Quoted(requestFile) + L" --result-file " + Quoted(resultFile);

@@ -55,6 +55,8 @@ public:
     // parameters (JSON text) through the host.
     HostRun Install(const std::string& params, const std::wstring& tmpDir);
     HostRun Install(const std::string& params) { return Install(params, Payload()); }
+    // Sends the request file content through the host byte for byte.
+    HostRun SendRequest(const std::string& request);
 
     // The built modules, under the names a request's source folder holds.
     static std::wstring Payload();
