@@ -137,6 +137,10 @@ void CRvInstallerMain::RetireInstalled() {
         }
     }
 
+    // Only an installation of this product is unregistered and removed: the
+    // registration tool runs code of the module it is given, and the
+    // records that name the previous folder are open to every user.
+    const bool retirable = IsRetirableFolder(m_strInstalledDir, true);
     std::string shellPath;
     InstallProductConfig().GetString(
         "config", "ShellPath", shellPath,
@@ -144,7 +148,7 @@ void CRvInstallerMain::RetireInstalled() {
     m_strInstalledShellPath = AnsiToWide(shellPath);
     // A module that is not there has nothing registered to remove; the
     // registration tool would only fail on it.
-    if (PathExists(m_strInstalledShellPath)) {
+    if (retirable && PathExists(m_strInstalledShellPath)) {
         const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
         RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
     }
@@ -160,7 +164,7 @@ void CRvInstallerMain::RetireInstalled() {
         }
     }
 
-    if (!IsRetirableFolder(m_strInstalledDir, true)) {
+    if (!retirable) {
         RV_STEP_LOG(kRetireInstalled,
                     "not an installation, left alone: " << WideToAnsi(m_strInstalledDir));
         return;
