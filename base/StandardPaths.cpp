@@ -5,9 +5,38 @@
 #include "base/AtlIniExt.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/SystemFunction.h"
 #include "base/TextConvert.h"
 
 namespace {
+
+// The shell's special-folder and the version-resource functions are looked
+// up on first use: the launcher needs them only for a crash report, and
+// importing their libraries would load them, with the libraries they need,
+// at every start.
+#ifdef RV_WIDE_TEXT
+using SpecialFolderPathFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
+constexpr char kSpecialFolderPathName[] = "SHGetSpecialFolderPathW";
+#else
+using SpecialFolderPathFn = BOOL(WINAPI*)(HWND, LPSTR, int, BOOL);
+constexpr char kSpecialFolderPathName[] = "SHGetSpecialFolderPathA";
+#endif
+using VersionInfoSizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+using VersionInfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+using VersionQueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+
+BOOL SpecialFolderPath(RvChar* buffer, int csidl, BOOL create) {
+    static const SpecialFolderPathFn function =
+        GetSystemFunctionAs<SpecialFolderPathFn>(L"shell32.dll", kSpecialFolderPathName);
+    return function != nullptr && function(nullptr, buffer, csidl, create);
+}
+
+struct VersionFunctions {
+    VersionInfoSizeFn size =
+        GetSystemFunctionAs<VersionInfoSizeFn>(L"version.dll", "GetFileVersionInfoSizeW");
+    VersionInfoFn read = GetSystemFunctionAs<VersionInfoFn>(L"version.dll", "GetFileVersionInfoW");
+    VersionQueryFn query = GetSystemFunctionAs<VersionQueryFn>(L"version.dll", "VerQueryValueW");
+};
 
 // Version resources are read into a zeroed buffer of this size; a resource
 // that reports more than kVersionBufferSize - 1 bytes is not read at all.
@@ -31,8 +60,7 @@ std::wstring RunningModulePath() {
 // name, and callers create nothing relative to the current folder.
 bool LocalDataFolder(std::wstring& folder) {
     RvChar buffer[MAX_PATH] = {};
-    const bool known =
-        SHGetSpecialFolderPath(nullptr, buffer, CSIDL_LOCAL_APPDATA, TRUE) && buffer[0] != 0;
+    const bool known = SpecialFolderPath(buffer, CSIDL_LOCAL_APPDATA, TRUE) && buffer[0] != 0;
     folder = JoinPath(RvToWide(buffer), L"TDXdata");
     return known;
 }
@@ -197,16 +225,19 @@ bool GetStandardPath(std::wstring& path, int type) {
 bool GetFileVersionString(const std::wstring& file, RvString& version) {
     if (!PathExists(file))
         return false;
+    static const VersionFunctions functions;
+    if (!functions.size || !functions.read || !functions.query)
+        return false;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    const DWORD size = functions.size(file.c_str(), &ignored);
     if (size == 0 || size > kVersionBufferSize - 1)
         return false;
     BYTE buffer[kVersionBufferSize] = {};
-    if (!GetFileVersionInfoW(file.c_str(), 0, size, buffer))
+    if (!functions.read(file.c_str(), 0, size, buffer))
         return false;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!VerQueryValueW(buffer, L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+    if (!functions.query(buffer, L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
         info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO))
         return false;
     RvChar text[MAX_PATH] = {};

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "base/SystemFunction.h"
 #include "base/TextConvert.h"
 #include "diagnostics/SehGuard.h"
 
@@ -16,6 +17,16 @@ namespace {
 constexpr ULONG kAdapterBufferSize = 10368;
 
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+using GetAdaptersInfoFn = ULONG(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+
+// GetAdaptersInfo, looked up on first use: only crash reports need the
+// address, and the adapter library would otherwise be loaded, with the
+// libraries it needs, at every start of the launcher.
+GetAdaptersInfoFn AdaptersInfoFunction() {
+    static const GetAdaptersInfoFn function =
+        GetSystemFunctionAs<GetAdaptersInfoFn>(L"iphlpapi.dll", "GetAdaptersInfo");
+    return function;
+}
 
 // GetNativeSystemInfo, looked up at run time: systems before Windows XP do
 // not have it. False when it is missing.
@@ -109,7 +120,8 @@ bool GetMacAddress(RvChar* buffer) {
         [&] {
             auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(list);
             ULONG size = kAdapterBufferSize;
-            if (GetAdaptersInfo(first, &size) != ERROR_SUCCESS)
+            const GetAdaptersInfoFn getAdaptersInfo = AdaptersInfoFunction();
+            if (getAdaptersInfo == nullptr || getAdaptersInfo(first, &size) != ERROR_SUCCESS)
                 return;
             // The first adapter of the list, whatever its type or state.
             const BYTE* address = first->Address;

@@ -3,6 +3,7 @@
 #include <urlmon.h>
 
 #include "base/ProcessUtil.h"
+#include "base/SystemFunction.h"
 #include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"
 
@@ -10,14 +11,32 @@ namespace {
 
 constexpr DWORD kReportProgramWaitMs = 200;
 
+#ifdef RV_WIDE_TEXT
+using OpenBlockingStreamFn =
+    HRESULT(WINAPI*)(LPUNKNOWN, LPCWSTR, LPSTREAM*, DWORD, LPBINDSTATUSCALLBACK);
+constexpr char kOpenBlockingStreamName[] = "URLOpenBlockingStreamW";
+#else
+using OpenBlockingStreamFn =
+    HRESULT(WINAPI*)(LPUNKNOWN, LPCSTR, LPSTREAM*, DWORD, LPBINDSTATUSCALLBACK);
+constexpr char kOpenBlockingStreamName[] = "URLOpenBlockingStreamA";
+#endif
+
 // Opens the address and drops what comes back. The blocking stream returns
 // once the request has been answered, or with an error when it could not be
 // made. URLOpenStream is not used: Wine returns from it before the request
 // has left (a process that ends right after a crash report would drop it)
 // and later calls a callback proxy it kept on the returned call's stack.
+//
+// The URL library is looked up when the first report is sent: only a crash
+// needs it, and importing it would load it, with the many libraries it
+// needs, at every start.
 bool OpenReportAddress(const RvString& address) {
+    static const OpenBlockingStreamFn openBlockingStream =
+        GetSystemFunctionAs<OpenBlockingStreamFn>(L"urlmon.dll", kOpenBlockingStreamName);
+    if (openBlockingStream == nullptr)
+        return false;
     IStream* stream = nullptr;
-    const HRESULT result = URLOpenBlockingStream(nullptr, address.c_str(), &stream, 0, nullptr);
+    const HRESULT result = openBlockingStream(nullptr, address.c_str(), &stream, 0, nullptr);
     if (stream != nullptr)
         stream->Release();
     return SUCCEEDED(result);

@@ -96,6 +96,20 @@ void CRvExceptHandler::Init() {
     if (m_bInitialized)
         return;
     m_bInitialized = true;
+#ifndef RV_WIDE_TEXT
+    // The installer library rewrites the records these facts come from
+    // (config.dat above all) during an install: a report keeps the facts of
+    // the call's start. The launcher changes none of them, so it reads them
+    // when a crash needs them, and its starts pay neither for the reads nor
+    // for loading the shell, version and adapter libraries behind them.
+    GatherReportFacts();
+#endif
+}
+
+void CRvExceptHandler::GatherReportFacts() {
+    if (m_bFactsGathered)
+        return;
+    m_bFactsGathered = true;
 
     GetStandardPath(m_strDumpDir, kPathInstallDir);
     const RvString channel = ReadUserChannel(m_strDumpDir);
@@ -125,6 +139,7 @@ void CRvExceptHandler::SetModuleName(const RvChar* name) {
 }
 
 int CRvExceptHandler::Report(EXCEPTION_POINTERS* pointers) {
+    GatherReportFacts();
     const RvString logText = RV_T("|MOD:") + m_strModuleName + RV_T("|FEXT:") + m_strDumpSuffix;
     RvString arguments = RV_T(" /LogText:\"") + logText + RV_T("\" /LogAct:ACT_CRASHREPORT");
 

@@ -41,24 +41,46 @@ class CRvExceptHandler {
 public:
     static CRvExceptHandler& GetInstance();
 
-    // Traces "CRvExceptHandler::Init", then fills the fields the first time.
+    // Traces "CRvExceptHandler::Init"; the first time, the installer
+    // library's handler also gathers the facts a report names (install
+    // folder, channel, version, adapter address), which the launcher's
+    // gathers at its first report.
     void Init();
     void SetModuleName(const RvChar* name);
 
     // The report routine: dump, report request, report program. Returns 1.
     int Report(EXCEPTION_POINTERS* pointers);
 
-    const RvString& GetDumpSuffix() const { return m_strDumpSuffix; }
+    // The facts, gathered first when they are not yet.
+    const RvString& GetDumpSuffix() {
+        GatherReportFacts();
+        return m_strDumpSuffix;
+    }
     const RvString& GetModuleName() const { return m_strModuleName; }
-    const RvString& GetReportInfo() const { return m_strReportInfo; }
-    const std::wstring& GetModulePath() const { return m_strModulePath; }
-    const std::wstring& GetDumpDir() const { return m_strDumpDir; }
-    const std::wstring& GetReportProgram() const { return m_strReportProgram; }
+    const RvString& GetReportInfo() {
+        GatherReportFacts();
+        return m_strReportInfo;
+    }
+    const std::wstring& GetModulePath() {
+        GatherReportFacts();
+        return m_strModulePath;
+    }
+    const std::wstring& GetDumpDir() {
+        GatherReportFacts();
+        return m_strDumpDir;
+    }
+    const std::wstring& GetReportProgram() {
+        GatherReportFacts();
+        return m_strReportProgram;
+    }
 
 private:
     CRvExceptHandler() = default;
     CRvExceptHandler(const CRvExceptHandler&) = delete;
     CRvExceptHandler& operator=(const CRvExceptHandler&) = delete;
+
+    // Fills the fields below (except the module name) once.
+    void GatherReportFacts();
 
     // "_" channel "_" version "_" module file name "_" MAC ".dmp"
     RvString m_strDumpSuffix;
@@ -73,6 +95,7 @@ private:
     // "StatHost" in section "config", read at the time of a crash.
     CAtlIniExt m_crashConfig;
     bool m_bInitialized = false;
+    bool m_bFactsGathered = false;
 };
 
 // Installs the handler once per module: later calls change nothing, not

@@ -3,6 +3,7 @@
 #include <dbghelp.h>
 
 #include "base/ScopedHandle.h"
+#include "base/SystemFunction.h"
 
 namespace {
 
@@ -14,39 +15,23 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE process,
                                                 PMINIDUMP_USER_STREAM_INFORMATION userStreams,
                                                 PMINIDUMP_CALLBACK_INFORMATION callback);
 
-// The module's minidump entry, resolved by a static object before the
-// program's entry point (or while the library loads). A library without the
-// export is unloaded again at once.
-class MiniDumpEntry {
-public:
-    MiniDumpEntry() : m_library(LoadLibraryA("DBGHELP.DLL")) {
-        if (!m_library)
-            return;
-        m_write = reinterpret_cast<MiniDumpWriteDumpFunction>(
-            reinterpret_cast<void*>(GetProcAddress(m_library.Get(), "MiniDumpWriteDump")));
-        if (!m_write)
-            m_library.Reset();
-    }
-    MiniDumpEntry(const MiniDumpEntry&) = delete;
-    MiniDumpEntry& operator=(const MiniDumpEntry&) = delete;
-
-    MiniDumpWriteDumpFunction Get() const { return m_write; }
-
-private:
-    ScopedLibrary m_library;
-    MiniDumpWriteDumpFunction m_write = nullptr;
-};
-
-const MiniDumpEntry g_miniDumpEntry;
+// The minidump writer, looked up the first time a dump is asked for: only
+// a crash needs the debugging library, and loading it at every start of
+// the program (or of the library) would cost that start its load.
+MiniDumpWriteDumpFunction MiniDumpWriter() {
+    static const MiniDumpWriteDumpFunction write =
+        GetSystemFunctionAs<MiniDumpWriteDumpFunction>(L"dbghelp.dll", "MiniDumpWriteDump");
+    return write;
+}
 
 }  // namespace
 
 bool IsMiniDumpAvailable() {
-    return g_miniDumpEntry.Get() != nullptr;
+    return MiniDumpWriter() != nullptr;
 }
 
 bool WriteMiniDump(const RvString& path, EXCEPTION_POINTERS* pointers) {
-    MiniDumpWriteDumpFunction write = g_miniDumpEntry.Get();
+    MiniDumpWriteDumpFunction write = MiniDumpWriter();
     if (!write || !pointers)
         return false;
     ScopedFile file(CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -1,6 +1,9 @@
 // Minidumps of the running process through "MiniDumpWriteDump" of
-// "DBGHELP.DLL". The library is loaded when the module is initialised (a
-// crash is no time to load libraries) and unloaded when the module ends.
+// "DBGHELP.DLL". The library is loaded from the system folder when a dump
+// is first asked for and then stays loaded: only a crash needs it, and
+// loading it with every start of the launcher or the installer library
+// cost each start its load. (The crash report loads the URL library at the
+// time of the crash in the same way.)
 #pragma once
 
 #include <windows.h>
