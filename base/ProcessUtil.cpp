@@ -76,12 +76,14 @@ bool CheckDllExport(const wchar_t* libraryPath, const wchar_t* exportName) {
         return false;
     if (exportName == nullptr)
         return true;
-    // The loader looks exports up by ANSI name; an empty name converts to
-    // nothing and is never found.
+    // The loader looks exports up by ANSI name. An empty name (which the
+    // conversion turns into no text at all) goes through the same lookup as
+    // any other, so that its failure, too, leaves the loader's error.
     char* ansiName = nullptr;
     WideToAnsiBuffer(exportName, &ansiName);
     std::unique_ptr<char[]> name(ansiName);
-    return name != nullptr && GetProcAddress(library.Get(), name.get()) != nullptr;
+    const char* lookup = name ? name.get() : (exportName[0] == L'\0' ? "" : nullptr);
+    return lookup != nullptr && GetProcAddress(library.Get(), lookup) != nullptr;
 }
 
 #endif

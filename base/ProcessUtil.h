@@ -34,7 +34,10 @@ bool RunProcessAndWait(const RvChar* commandLine, DWORD* exitCode, DWORD timeout
 #ifdef RV_WIDE_TEXT
 // Creates the process suspended, waits 100 ms and terminates it.
 bool ProbeProcessStart(const wchar_t* commandLine);
-// The library loads and, when a name is given, exports it.
+// The library loads and, when a name is given, exports it. A name is looked
+// up even when it is empty; on failure the thread's last error is the one
+// the failing step left (ERROR_PROC_NOT_FOUND for an export that is not
+// there), after the library has been unloaded again.
 bool CheckDllExport(const wchar_t* libraryPath, const wchar_t* exportName);
 #else
 // Starts the file through the shell (default verb, no error dialog) and

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "base/ProcessUtil.h"
+#include "launcher/CmdLineParser.h"
 #include "launcher/DllLaunch.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 
@@ -28,6 +31,31 @@ TEST(DllLaunchTest, CommandLineLongerThanTheBufferAllowsIsRefusedNotCut) {
     const std::wstring tooLong = fits + L"p";
     EXPECT_FALSE(ComposeRundllCommandLine(L"x.dll", L"Run", tooLong, &commandLine));
     EXPECT_TRUE(commandLine.empty());
+}
+
+// LaunchViaRundll on a command line with the test library and `exportName`:
+// its code, and the error it reports through its out parameter.
+std::pair<int, DWORD> LaunchExport(const std::wstring& exportName) {
+    CCmdLineParser parser;
+    parser.ParseCommandLine((L"-loadtype:rundll -dllPath:\"" + BinFile(L"RundllRecorder.dll") +
+                             L"\" -expFunc:" + exportName)
+                                .c_str());
+    DWORD lastError = 0xDEADBEEF;
+    const int code = LaunchViaRundll(parser, &lastError);
+    return {code, lastError};
+}
+
+TEST(DllLaunchTest, EveryRejectedExportNameCarriesTheLookupError) {
+    // Whatever the thread's error was before, the failed lookup sets it.
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LaunchExport(L"NoSuchExport"),
+              std::make_pair(static_cast<int>(kRundllLibraryRejected),
+                             static_cast<DWORD>(ERROR_PROC_NOT_FOUND)));
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LaunchExport(L""), std::make_pair(static_cast<int>(kRundllLibraryRejected),
+                                                static_cast<DWORD>(ERROR_PROC_NOT_FOUND)));
+    // Nothing of the test library stays loaded in this process.
+    EXPECT_EQ(GetModuleHandleW(L"RundllRecorder.dll"), nullptr);
 }
 
 }  // namespace

@@ -157,7 +157,10 @@ TEST_F(LauncherRunTest, RefusedCommandLinesEndWithTheirResultCode) {
         // The error of the failed lookup survives the unloading.
         {"export that does not exist", L"-loadtype:rundll" + library + L" -expFunc:NoSuchExport", 5,
          true, ERROR_PROC_NOT_FOUND},
-        {"empty export name", L"-loadtype:rundll" + library + L" -expFunc:", 5, false, 0},
+        // An empty name is looked up like any other and carries the error
+        // of the failed lookup.
+        {"empty export name", L"-loadtype:rundll" + library + L" -expFunc:", 5, true,
+         ERROR_PROC_NOT_FOUND},
         // Refused rather than cut to something else.
         {"command line too long for rundll32",
          L"-loadtype:rundll" + library + L" -expFunc:RecordCall -dllParam:" +

@@ -53,8 +53,11 @@ TEST(CheckDllExport, LoadsLooksUpAndUnloads) {
     const std::wstring library = BinFile(L"RvTestRegServer.dll");
     EXPECT_TRUE(CheckDllExport(library.c_str(), L"DllRegisterServer"));
     EXPECT_FALSE(CheckDllExport(library.c_str(), L"RvNoSuchExport"));
-    // An empty name is looked up as no name at all and never found.
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
+    // An empty name goes through the same lookup and fails with its error.
+    SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(CheckDllExport(library.c_str(), L""));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
     EXPECT_TRUE(CheckDllExport(library.c_str(), nullptr));
     // Every check unloads the library again.
     EXPECT_EQ(nullptr, GetModuleHandleW(L"RvTestRegServer.dll"));
