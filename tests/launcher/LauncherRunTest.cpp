@@ -200,6 +200,9 @@ TEST_F(LauncherRunTest, RundllRunsTheExportWithTheParameterTextAndTracesInOrder)
     WaitForProcessEnd(record.processId);
 
     // The launcher's own trace lines: the crash handler's, then start and end.
+    // Its last line may still be on its way to the capture when the process
+    // has ended; the capture's own marker comes after it.
+    ASSERT_TRUE(capture.Sync());
     std::vector<std::string> lines;
     for (const std::string& text : capture.Texts(run.processId))
         if (text.find(")#Pu#[") != std::string::npos)
@@ -251,6 +254,7 @@ TEST_F(LauncherRunTest, CrashIsReportedAndEndsTheProcessWithZero) {
     EXPECT_EQ(run.exitCode, 0u);
 
     bool started = false, filtered = false, ended = false;
+    ASSERT_TRUE(capture.Sync());
     for (const std::string& text : capture.Texts(run.processId)) {
         started = started || text.find("launcher start") != std::string::npos;
         filtered = filtered || text.find("RV_ExceptFilter") != std::string::npos;
