@@ -52,7 +52,13 @@ DWORD ShellExecuteAndWait(HWND owner,
                           DWORD timeoutMs);
 
 enum RegisterServerMode { kUnregisterServer = 0, kRegisterServer = 1 };
-// Runs "<system folder>\regsvr32.exe /i /s" (or "/u /s") on the quoted path,
+// The registration tool for the module: "<Windows folder>\Sysnative\
+// regsvr32.exe" (the 64-bit tool) for a 64-bit module when this 32-bit
+// process runs on 64-bit Windows, "<system folder>\regsvr32.exe" otherwise
+// (the 32-bit tool under WoW64, which registers a 32-bit module in the
+// 32-bit view). False, with an empty path, when none can be named.
+bool RegistrationToolPath(const char* modulePath, char (&program)[MAX_PATH]);
+// Runs that tool with "/i /s" (or "/u /s") on the quoted path,
 // hidden, waiting up to 15 s, and returns the tool's exit code: 0 only when
 // the tool ran and reported success. An absent path, parameters of more than
 // kRegisterParametersMax characters or a system folder path that does not

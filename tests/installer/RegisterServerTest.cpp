@@ -74,6 +74,34 @@ TEST(RegisterServer, ARegistrationThatDidNotHappenNeverReadsAsSuccess) {
     EXPECT_EQ(kExitCodeNotStarted, RegisterServer(path.c_str(), kUnregisterServer));
 }
 
+TEST(RegisterServer, EachModuleGoesToTheToolOfItsOwnBitness) {
+    char folder[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(folder, MAX_PATH), 0u);
+    const std::string systemTool = std::string(folder) + "\\regsvr32.exe";
+    ASSERT_GT(GetWindowsDirectoryA(folder, MAX_PATH), 0u);
+    const std::string nativeTool = std::string(folder) + "\\Sysnative\\regsvr32.exe";
+
+    char program[MAX_PATH] = {};
+    // A 32-bit module: the tool of this process's system folder.
+    ASSERT_TRUE(RegistrationToolPath(Narrow(BinFile(L"RvTestRegServer.dll")).c_str(), program));
+    EXPECT_EQ(systemTool, program);
+    // A 64-bit module: under WoW64 the 64-bit tool directly, not the 32-bit
+    // one that would only start it.
+    ASSERT_TRUE(RegistrationToolPath(Narrow(BinFile(L"PuShellExtDllx.dll")).c_str(), program));
+    EXPECT_EQ(RunsUnderWow64() ? nativeTool : systemTool, program);
+
+    // What is not a readable 64-bit image goes to the system folder's tool,
+    // which reports its own failure.
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / L"text.dll", "MZ and nothing else"));
+    ASSERT_TRUE(RegistrationToolPath((scratch.Narrow() + "\\text.dll").c_str(), program));
+    EXPECT_EQ(systemTool, program);
+    ASSERT_TRUE(RegistrationToolPath((scratch.Narrow() + "\\missing.dll").c_str(), program));
+    EXPECT_EQ(systemTool, program);
+    EXPECT_FALSE(RegistrationToolPath(nullptr, program));
+    EXPECT_EQ('\0', program[0]);
+}
+
 TEST(ShellExecuteAndWait, ExitCodeOrANonZeroReasonWhyThereIsNone) {
     EXPECT_EQ(7u,
               ShellExecuteAndWait(nullptr, SleeperPath().c_str(), "0 7", nullptr, SW_HIDE, 30000));
