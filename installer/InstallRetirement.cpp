@@ -7,6 +7,7 @@
 
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
+#include "base/FolderCopy.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
@@ -97,7 +98,7 @@ void CRvInstallerMain::CopyOrgFiles() {
         m_journal.BeforePlacing(target);
         m_journal.BeforePlacing(staging);
         ShellDelete(staging, true);
-        const bool copied = CopyFolder(source, staging, true) && IsTreeCarriedOver(source, staging);
+        const bool copied = CopyFolderTree(source, staging) && IsTreeCarriedOver(source, staging);
         if (!copied || !ShellDelete(target, true) ||
             !MoveFileExW(staging.c_str(), target.c_str(), 0)) {
             ShellDelete(staging, true);
