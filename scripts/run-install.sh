@@ -35,7 +35,8 @@ show_file() {
 ini_value() { tr -d '\r' <"$1" 2>/dev/null | sed -n "s/^$2=//p" | head -n1; }
 overlay_key() {
   local out
-  out=$(wine reg query "$overlays\\$1" /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d' | grep -v '^reg:')
+  out=$(wine reg query "$overlays\\$1" /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d' |
+    grep -v '^reg:' || true)
   echo "${out:-(missing: $1)}"
 }
 core_running() { pgrep -f 'rundll32.exe' >/dev/null; }
@@ -80,9 +81,10 @@ install "$1"
 previous=$installed
 previous_key=$(ini_value "$(unix_path "$previous")/Conf/User/Config.ini" ExplorerKey)
 echo "=== start the core module of $previous through the launcher"
+launched=0
 wine "$ROOT/build/bin/RvDllLauncher.exe" -loadtype:rundll \
-  -dllPath:"$previous\\CoreModule.dll" -expFunc:RunCore -dllParam:demo
-echo "launcher exit code $?"
+  -dllPath:"$previous\\CoreModule.dll" -expFunc:RunCore -dllParam:demo || launched=$?
+echo "launcher exit code $launched"
 sleep 1
 core_running && echo "core module: running (rundll32)" || echo "core module: not running"
 printf '[custom]\r\nnote=kept across the upgrade\r\n' >>"$(unix_path "$previous")/Conf/User/Config.ini"
