@@ -52,8 +52,8 @@ DWORD ShellExecuteAndWait(HWND owner,
                           DWORD timeoutMs);
 
 enum RegisterServerMode { kUnregisterServer = 0, kRegisterServer = 1 };
-// The registration tool for the module: "<Windows folder>\Sysnative\
-// regsvr32.exe" (the 64-bit tool) for a 64-bit module when this 32-bit
+// The registration tool for the module: regsvr32.exe in "<Windows
+// folder>\Sysnative" (the 64-bit tool) for a 64-bit module when this 32-bit
 // process runs on 64-bit Windows, "<system folder>\regsvr32.exe" otherwise
 // (the 32-bit tool under WoW64, which registers a 32-bit module in the
 // 32-bit view). False, with an empty path, when none can be named.

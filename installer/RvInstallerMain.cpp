@@ -48,26 +48,34 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
 bool CRvInstallerMain::ReadRequest(const char* request) {
     if (!request)
         return false;
-    if (!ParseEnvelope(std::string(request)))
+    InstallEnvelope envelope;
+    if (!ParseInstallEnvelope(std::string(request), envelope))
         return false;
     bool rejected = false;
     // An empty, undecodable or unreadable parameters document leaves every
     // default in place; only values that have no text form make the whole
-    // request unusable.
-    m_request.Parse(DecodeBase64Text(m_strRspEncode), &rejected);
-    return !rejected;
+    // request unusable, and then nothing of it is taken.
+    m_request.Parse(DecodeBase64Text(envelope.m_strRspEncode), &rejected);
+    if (rejected)
+        return false;
+    ApplyEnvelope(envelope);
+    return true;
 }
 
 bool CRvInstallerMain::ParseEnvelope(const std::string& text) {
     InstallEnvelope envelope;
     if (!ParseInstallEnvelope(text, envelope))
         return false;
+    ApplyEnvelope(envelope);
+    return true;
+}
+
+void CRvInstallerMain::ApplyEnvelope(const InstallEnvelope& envelope) {
     m_nVer = envelope.m_nVer;
     m_strTmpDir = envelope.m_strTmpDir;
     m_strInstallSrcid = envelope.m_strInstallSrcid;
     m_strRspEncode = envelope.m_strRspEncode;
     m_bUpdate = envelope.m_bUpdate;
-    return true;
 }
 
 std::string CRvInstallerMain::BuildLogAppend() const {

@@ -7,6 +7,8 @@
 #include "installer/InstallJournal.h"
 #include "installer/InstallRequest.h"
 
+struct InstallEnvelope;
+
 class CRvInstallerMain {
 public:
     CRvInstallerMain() = default;
@@ -70,6 +72,8 @@ public:
     InstallJournal m_journal;
 
 private:
+    // Takes the envelope's fields over.
+    void ApplyEnvelope(const InstallEnvelope& envelope);
     // Refuses a sub-folder or install folder that would leave the special
     // folder or take a protected one ("invalid subDir"), and the folder the
     // previous installation recorded ("same folder").

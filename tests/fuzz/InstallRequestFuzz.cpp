@@ -37,19 +37,21 @@ struct RequestState {
 // The steps of CRvInstallerMain::ReadRequest and ParseEnvelope on the same
 // pieces in the same order (installer/RvInstallerMain.cpp also holds the
 // install steps, which need Windows): the envelope is read into a fresh
-// record and copied over only when it is usable; then the decoded
-// parameters are read, and only values without a text form make the whole
-// request unusable.
+// record; then the decoded parameters are read, and only values without a
+// text form make the whole request unusable; the envelope is taken over
+// only when the whole request is usable.
 bool ReadRequest(const char* request, RequestState& state) {
     if (!request)
         return false;
     InstallEnvelope envelope;
     if (!ParseInstallEnvelope(std::string(request), envelope))
         return false;
-    state.envelope = envelope;
     bool rejected = false;
-    state.request.Parse(DecodeBase64Text(state.envelope.m_strRspEncode), &rejected);
-    return !rejected;
+    state.request.Parse(DecodeBase64Text(envelope.m_strRspEncode), &rejected);
+    if (rejected)
+        return false;
+    state.envelope = envelope;
+    return true;
 }
 
 struct StringKey {
@@ -334,16 +336,16 @@ void CheckRequest(const std::string& text, const RequestState& start, size_t wid
         FUZZ_CHECK(SameRequest(state.request, start.request));
         return;
     }
-    FUZZ_CHECK(SameEnvelope(state.envelope, envelope));
 
     // Parameters that do not decode or do not parse leave every field; a
-    // rejected document leaves every field too and makes the request
-    // unusable.
+    // rejected document leaves every field too, the envelope's included,
+    // and makes the request unusable.
     InstallRequest parameters;
     const Outcome outcome =
         ExpectParameters(DecodeBase64Text(envelope.m_strRspEncode), start.request, parameters);
     FUZZ_CHECK(usable == (outcome != Outcome::Rejected));
     FUZZ_CHECK(SameRequest(state.request, parameters));
+    FUZZ_CHECK(SameEnvelope(state.envelope, usable ? envelope : start.envelope));
     if (!usable)
         return;
 
