@@ -1,11 +1,11 @@
 #include "installer/RvInstallerMain.h"
 
 #include "base/StandardPaths.h"
-#include "installer/Base64Text.h"
 #include "installer/InstallResult.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/InstallerModule.h"
 #include "installer/RequestEnvelope.h"
+#include "installer/RequestReader.h"
 #include "installer/RvInstallException.h"
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
@@ -46,17 +46,8 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
 }
 
 bool CRvInstallerMain::ReadRequest(const char* request) {
-    if (!request)
-        return false;
     InstallEnvelope envelope;
-    if (!ParseInstallEnvelope(std::string(request), envelope))
-        return false;
-    bool rejected = false;
-    // An empty, undecodable or unreadable parameters document leaves every
-    // default in place; only values that have no text form make the whole
-    // request unusable, and then nothing of it is taken.
-    m_request.Parse(DecodeBase64Text(envelope.m_strRspEncode), &rejected);
-    if (rejected)
+    if (!request || !ReadInstallRequest(std::string(request), envelope, m_request))
         return false;
     ApplyEnvelope(envelope);
     return true;

@@ -35,8 +35,8 @@ esac
 # The product sources each target covers, and what it links beyond them.
 all_targets=(InstallRequestFuzz CmdLineParserFuzz Base64TextFuzz PathStringFuzz TextCaseFuzz)
 declare -A sources=(
-    [InstallRequestFuzz]="installer/RequestEnvelope.cpp installer/Base64Text.cpp
-        installer/InstallRequest.cpp installer/JsonKinds.cpp"
+    [InstallRequestFuzz]="installer/RequestReader.cpp installer/RequestEnvelope.cpp
+        installer/Base64Text.cpp installer/InstallRequest.cpp installer/JsonKinds.cpp"
     [CmdLineParserFuzz]=launcher/CmdLineParser.cpp
     [Base64TextFuzz]=installer/Base64Text.cpp
     [PathStringFuzz]=base/PathString.cpp

@@ -22,6 +22,7 @@
 #include "installer/Base64Text.h"
 #include "installer/InstallRequest.h"
 #include "installer/RequestEnvelope.h"
+#include "installer/RequestReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/Base64Encode.h"
 
@@ -34,24 +35,9 @@ struct RequestState {
     InstallRequest request;
 };
 
-// The steps of CRvInstallerMain::ReadRequest and ParseEnvelope on the same
-// pieces in the same order (installer/RvInstallerMain.cpp also holds the
-// install steps, which need Windows): the envelope is read into a fresh
-// record; then the decoded parameters are read, and only values without a
-// text form make the whole request unusable; the envelope is taken over
-// only when the whole request is usable.
+// What CRvInstallerMain::ReadRequest does with the request it is given.
 bool ReadRequest(const char* request, RequestState& state) {
-    if (!request)
-        return false;
-    InstallEnvelope envelope;
-    if (!ParseInstallEnvelope(std::string(request), envelope))
-        return false;
-    bool rejected = false;
-    state.request.Parse(DecodeBase64Text(envelope.m_strRspEncode), &rejected);
-    if (rejected)
-        return false;
-    state.envelope = envelope;
-    return true;
+    return request != nullptr && ReadInstallRequest(request, state.envelope, state.request);
 }
 
 struct StringKey {

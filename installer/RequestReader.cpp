@@ -1,0 +1,17 @@
+#include "installer/RequestReader.h"
+
+#include "installer/Base64Text.h"
+
+bool ReadInstallRequest(const std::string& text,
+                        InstallEnvelope& envelope,
+                        InstallRequest& request) {
+    InstallEnvelope read;
+    if (!ParseInstallEnvelope(text, read))
+        return false;
+    bool rejected = false;
+    request.Parse(DecodeBase64Text(read.m_strRspEncode), &rejected);
+    if (rejected)
+        return false;
+    envelope = read;
+    return true;
+}
