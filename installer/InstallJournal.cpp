@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/FileOperations.h"
+#include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ShellFileOperations.h"
@@ -39,7 +40,11 @@ bool InstallJournal::RemovePlaced() const {
     for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
         if (!PathExists(*it))
             continue;
-        if (IsDirectory(*it))
+        // The folder is open to every user: what stands at a placed path
+        // now may be a link planted since, and only the link goes then.
+        if (IsLinkPath(*it))
+            RemoveLinkItself(*it);
+        else if (IsDirectory(*it))
             RemoveDirectoryW(it->c_str());  // only when nothing else is in it
         else
             DeleteFileOrRenameAside(WideToAnsi(*it).c_str());

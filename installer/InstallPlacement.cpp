@@ -135,6 +135,9 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
     m_journal.BeforePlacing(coreDestination);
+    // The core module's own name directly in the install folder: the copy
+    // below replaces whatever stands there anyway. A folder or folder link
+    // of that name is not deleted by this call.
     DeleteFileA(coreTarget.c_str());
     if (!CopyFileWithRetry(coreTarget.c_str(), coreSource.c_str()))
         Fail("copy core");
