@@ -29,35 +29,6 @@ constexpr wchar_t kCoreExitEvent[] = L"Global\\PuShellExt_CoredllExitEvent_20150
 constexpr DWORD kCoreExitPauseMs = 20;
 constexpr wchar_t kMovedAsideName[] = L"otdx";
 
-// True when every file below `source` is in `target` with the same size,
-// and every folder there too. Links are not entered on either side.
-bool IsTreeCarriedOver(const std::wstring& source, const std::wstring& target) {
-    WIN32_FIND_DATAW data;
-    ScopedFind find(FindFirstFileW(JoinPath(source, L"*").c_str(), &data));
-    if (!find.IsValid())
-        return GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(target);
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring from = JoinPath(source, name);
-        const std::wstring to = JoinPath(target, name);
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            continue;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            if (!IsTreeCarriedOver(from, to))
-                return false;
-            continue;
-        }
-        WIN32_FILE_ATTRIBUTE_DATA copied;
-        if (!GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copied) ||
-            (copied.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            copied.nFileSizeHigh != data.nFileSizeHigh || copied.nFileSizeLow != data.nFileSizeLow)
-            return false;
-    } while (FindNextFileW(find.Get(), &data));
-    return GetLastError() == ERROR_NO_MORE_FILES;
-}
-
 // The user's temporary folder joined with "otdx": where a previous install
 // folder that cannot be deleted yet is moved.
 std::wstring MovedAsideFolder() {
@@ -98,7 +69,9 @@ void CRvInstallerMain::CopyOrgFiles() {
         m_journal.BeforePlacing(target);
         m_journal.BeforePlacing(staging);
         ShellDelete(staging, true);
-        const bool copied = CopyFolderTree(source, staging) && IsTreeCarriedOver(source, staging);
+        const bool copied = CopyFolderTree(source, staging);
+        // A rename within the new folder, of this install's own staging copy
+        // onto the name just cleared; it never replaces anything.
         if (!copied || !ShellDelete(target, true) ||
             !MoveFileExW(staging.c_str(), target.c_str(), 0)) {
             ShellDelete(staging, true);
