@@ -1,27 +1,23 @@
 #include "base/FileOperations.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
-#include "base/DeleteGuard.h"
 #include "base/FileIdentity.h"
-#include "base/FolderLinks.h"
+#include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
 #include "base/TextCase.h"
 #include "base/TextConvert.h"
+#include "base/TreeWalk.h"
 
 namespace {
 
-// Flags of the shell delete that finishes a folder-tree delete: no dialog of
-// any kind, so that a failure cannot block an unattended install.
-constexpr FILEOP_FLAGS kTreeDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-static_assert(kTreeDeleteFlags == 0x0414, "tree delete flags");
-
-// Shell operations take a list that ends in two NULs.
-constexpr size_t kShellListBufferSize = MAX_PATH + 2;
+// The wide form of a narrow path; empty when it does not convert.
+std::wstring WidePath(const std::string& path) {
+    return path.empty() ? std::wstring() : AnsiToWide(path);
+}
 
 bool Exists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -92,137 +88,91 @@ bool NameTheSameFile(const char* first, const char* second) {
            secondLength < kPathBufferSize && lstrcmpiA(fullFirst, fullSecond) == 0;
 }
 
+// The narrow form of a listed name, only when it converts exactly: a name
+// that the ANSI code page cannot hold would come back as another name
+// ("\uFF0E\uFF0E\uFF3Cx" as "..\\x"), and a caller acting on that would act
+// elsewhere. Such entries are left out of the narrow listings.
+bool ToNarrowName(const wchar_t* wide, std::string& narrow) {
+    const std::wstring name(wide);
+    narrow = WideToAnsi(name);
+    return !narrow.empty() && AnsiToWide(narrow) == name;
+}
+
 // Windows reports a folder name that matches nothing as "file not found";
 // a folder that is not there gives "path not found".
 bool ListedNothing(const std::string& folder) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
         return false;
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsDotEntry(const char* name) {
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+bool IsDotEntry(const std::string& name) {
+    return name == "." || name == "..";
 }
 
-bool IsFolderEntry(const WIN32_FIND_DATAA& data) {
+bool IsFolderEntry(const WIN32_FIND_DATAW& data) {
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// A link to a folder (a reparse point): the tree operations never enter
-// one, and remove only the link itself.
-bool IsFolderLinkEntry(const WIN32_FIND_DATAA& data) {
+// A link to a folder (a reparse point) is never entered.
+bool IsFolderLinkEntry(const WIN32_FIND_DATAW& data) {
     return IsFolderEntry(data) && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// What a tree walk collects: with `extensions` null every file, otherwise
-// the files whose names have a "." and, unless the list is empty, one of
-// the (lower-case) extensions. Links to folders go to `links` when it is
-// set ("<folder>\<name>", no trailing separator), and nowhere otherwise.
-struct TreeWalk {
+// The narrow listings read the folder in UTF-16 and convert each name; see
+// ToNarrowName for the names they leave out. `visit` gets each entry with
+// its narrow name.
+template <typename Visit>
+bool ListFolder(const std::string& pattern, Visit visit) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(WidePath(pattern).c_str(), &data));
+    if (!find.IsValid())
+        return false;
+    std::string name;
+    do {
+        if (ToNarrowName(data.cFileName, name))
+            visit(data, name);
+    } while (FindNextFileW(find.Get(), &data));
+    return true;
+}
+
+// What the tree listing collects: the files whose names have a "." and,
+// unless the list is empty, one of the (lower-case) extensions.
+struct TreeListing {
     std::vector<std::string>& folders;
     std::vector<std::string>& files;
-    const std::vector<std::string>* extensions;
+    const std::vector<std::string>& extensions;
     bool includeHidden;
-    std::vector<std::string>* links;
 };
 
-bool WantsFile(const TreeWalk& walk, const char* name) {
-    if (walk.extensions == nullptr)
-        return true;
+bool WantsFile(const TreeListing& listing, const std::string& name) {
     // '.' never occurs as a trail byte, so a plain search is safe here.
-    const char* dot = strrchr(name, '.');
-    if (dot == nullptr)
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
         return false;
-    return walk.extensions->empty() || std::find(walk.extensions->begin(), walk.extensions->end(),
-                                                 ToLowerDbcs(dot + 1)) != walk.extensions->end();
+    return listing.extensions.empty() ||
+           std::find(listing.extensions.begin(), listing.extensions.end(),
+                     ToLowerDbcs(name.substr(dot + 1))) != listing.extensions.end();
 }
 
 // Lists one level of `folder` (normalised) and descends into each
 // sub-folder right after listing it. False when the level cannot be listed.
-bool WalkFolderLevel(const std::string& folder, TreeWalk& walk) {
-    WIN32_FIND_DATAA data;
-    ScopedFind find(FindFirstFileA((folder + "*.*").c_str(), &data));
-    if (!find.IsValid())
-        return false;
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0 && !walk.includeHidden)
-            continue;
-        if (IsFolderLinkEntry(data)) {
-            if (walk.links != nullptr)
-                walk.links->push_back(folder + data.cFileName);
-        } else if (IsFolderEntry(data)) {
-            if (IsDotEntry(data.cFileName))
-                continue;
-            const std::string subFolder = folder + data.cFileName + "\\";
-            walk.folders.push_back(subFolder);
-            WalkFolderLevel(subFolder, walk);
-        } else if (WantsFile(walk, data.cFileName)) {
-            walk.files.push_back(folder + data.cFileName);
+bool ListTreeLevel(const std::string& folder, TreeListing& listing) {
+    return ListFolder(folder + "*.*", [&](const WIN32_FIND_DATAW& data, const std::string& name) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0 && !listing.includeHidden)
+            return;
+        if (IsFolderLinkEntry(data) || IsDotEntry(name))
+            return;
+        if (IsFolderEntry(data)) {
+            const std::string subFolder = folder + name + "\\";
+            listing.folders.push_back(subFolder);
+            ListTreeLevel(subFolder, listing);
+        } else if (WantsFile(listing, name)) {
+            listing.files.push_back(folder + name);
         }
-    } while (FindNextFileA(find.Get(), &data));
-    return true;
-}
-
-// The narrow shell delete that finishes DeleteFolderTree; the caller makes
-// sure that the tree holds no link.
-void ShellDeleteTree(const std::string& folder) {
-    const std::string path = folder.substr(0, LengthWithoutTrailingSeparators(folder));
-    if (path.empty() || path.size() >= MAX_PATH)
-        return;
-    char from[kShellListBufferSize] = {};
-    path.copy(from, path.size());
-    SHFILEOPSTRUCTA operation = {};
-    operation.hwnd = nullptr;
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from;
-    operation.pTo = nullptr;
-    operation.fFlags = kTreeDeleteFlags;
-    operation.lpszProgressTitle = nullptr;
-    SHFileOperationA(&operation);
-}
-
-// The wide form of a narrow path; empty when it does not convert.
-std::wstring WidePath(const std::string& path) {
-    return path.empty() ? std::wstring() : AnsiToWide(path);
-}
-
-// A folder that a tree delete may start from: it passes IsDeletableTarget
-// and is no link, whose tree would be what the link points to.
-bool IsDeletableTreeTop(const std::string& folder) {
-    const std::wstring wide = WidePath(folder);
-    return IsDeletableTarget(wide) && !IsLinkPath(StripTrailingSeparators(wide));
-}
-
-// RemoveFolderTree below its checks: files first, then each sub-folder (a
-// link removed as itself), then the folder; stops at the first failure.
-bool RemoveFolderLevels(const std::string& folder) {
-    std::vector<std::string> files;
-    if (!ListFolderFiles(folder, std::string(), files))
-        return false;
-    for (const std::string& file : files) {
-        if (!DeleteFileA(file.c_str()))
-            return false;
-    }
-    std::vector<std::string> folders;
-    if (!ListSubFolders(folder, folders))
-        return false;
-    for (const std::string& subFolder : folders) {
-        const std::wstring wide = StripTrailingSeparators(WidePath(subFolder));
-        const bool removed =
-            IsLinkPath(wide) ? RemoveLinkItself(wide) : RemoveFolderLevels(subFolder);
-        if (!removed)
-            return false;
-    }
-    return RemoveDirectoryA(folder.c_str()) != FALSE;
-}
-
-// Whether the folder tree can go to the shell's delete: every folder of it
-// listed, and no link found.
-bool IsFreeOfLinks(const std::string& folder) {
-    std::vector<std::wstring> links;
-    return FindTreeLinks(WidePath(folder), links) && links.empty();
+    });
 }
 
 }  // namespace
@@ -327,29 +277,23 @@ bool ListFolderFiles(const std::string& folder,
     else
         pattern += extension;
 
-    WIN32_FIND_DATAA data;
-    ScopedFind find(FindFirstFileA(pattern.c_str(), &data));
-    if (!find.IsValid())
-        return ListedNothing(folder);
     const std::string prefix = NormalizeFolderName(folder);
-    do {
-        if (!IsFolderEntry(data))
-            files.push_back(prefix + data.cFileName);
-    } while (FindNextFileA(find.Get(), &data));
-    return true;
+    const bool listed =
+        ListFolder(pattern, [&](const WIN32_FIND_DATAW& data, const std::string& name) {
+            if (!IsFolderEntry(data))
+                files.push_back(prefix + name);
+        });
+    return listed || ListedNothing(folder);
 }
 
 bool ListSubFolders(const std::string& folder, std::vector<std::string>& folders) {
     const std::string prefix = NormalizeFolderName(folder);
-    WIN32_FIND_DATAA data;
-    ScopedFind find(FindFirstFileA((prefix + "*.*").c_str(), &data));
-    if (!find.IsValid())
-        return ListedNothing(folder);
-    do {
-        if (IsFolderEntry(data) && !IsDotEntry(data.cFileName))
-            folders.push_back(prefix + data.cFileName + "\\");
-    } while (FindNextFileA(find.Get(), &data));
-    return true;
+    const bool listed =
+        ListFolder(prefix + "*.*", [&](const WIN32_FIND_DATAW& data, const std::string& name) {
+            if (IsFolderEntry(data) && !IsDotEntry(name))
+                folders.push_back(prefix + name + "\\");
+        });
+    return listed || ListedNothing(folder);
 }
 
 bool EnumFolderTree(const std::string& folder,
@@ -361,37 +305,25 @@ bool EnumFolderTree(const std::string& folder,
     lowered.reserve(extensions.size());
     for (const std::string& extension : extensions)
         lowered.push_back(ToLowerDbcs(extension));
-    TreeWalk walk{folders, files, &lowered, includeHidden, nullptr};
-    return WalkFolderLevel(NormalizeFolderName(folder), walk);
+    TreeListing listing{folders, files, lowered, includeHidden};
+    return ListTreeLevel(NormalizeFolderName(folder), listing);
 }
 
 bool RemoveFolderTree(const std::string& folder) {
-    if (!IsDeletableTreeTop(folder))
-        return false;
-    return RemoveFolderLevels(folder);
+    const std::wstring wide = WidePath(folder);
+    TreeDeleteOptions options;
+    options.stopAtFirstFailure = true;
+    return !wide.empty() && PathExists(wide) && DeleteTree(wide, options);
 }
 
 bool DeleteFolderTree(const std::string& folder) {
-    if (!IsDeletableTreeTop(folder))
+    // Every file goes, hidden or not, whatever its name; what is in use is
+    // renamed aside and queued for deletion at restart. Folders go once
+    // emptied, even where something else in the tree stays.
+    const std::wstring wide = WidePath(folder);
+    if (wide.empty())
         return false;
-    // Every file goes, hidden or not, with or without an extension; what is
-    // in use goes aside. Then the links, each as itself, and the folders,
-    // deepest first: once emptied they can be removed even where something
-    // else in the tree stays.
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
-    std::vector<std::string> links;
-    TreeWalk walk{folders, files, nullptr, true, &links};
-    WalkFolderLevel(NormalizeFolderName(folder), walk);
-    for (const std::string& file : files)
-        DeleteFileOrMoveAside(file.c_str());
-    for (const std::string& link : links)
-        RemoveLinkItself(WidePath(link));
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it)
-        RemoveDirectoryA(it->c_str());
-    RemoveFolderLevels(folder);
-    // The shell gets what is left only when no link is among it.
-    if (Exists(folder.c_str()) && IsFreeOfLinks(folder))
-        ShellDeleteTree(folder);
-    return !Exists(folder.c_str());
+    TreeDeleteOptions options;
+    options.renameInUseAside = true;
+    return DeleteTree(wide, options) && !PathExists(wide);
 }

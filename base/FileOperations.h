@@ -24,19 +24,19 @@ bool DeleteFileOrMoveAside(const char* file);
 // leaves the destination as it was.
 bool CopyFileWithRetry(const char* destination, const char* source);
 
-// The two tree deletes refuse, touching nothing, a folder that
-// IsDeletableTarget (base/DeleteGuard.h) turns down (not absolute, a "." or
-// ".." part or a wildcard, a drive or share root in its full form) and a
-// folder that is itself a link. Inside the tree a link to a folder is never
-// entered: only the link itself is removed (see base/FolderLinks.h), and
-// where that is impossible it stays, with the folders that hold it.
+// The two tree deletes go through the walk of base/TreeWalk.h: UTF-16
+// names, by handle, links never followed (only removed as themselves where
+// the system allows), and nothing that base/TreeGuard.h turns down (a
+// root, a protected folder or one that holds one, anything inside the
+// Windows folder, a link or a folder reached through one).
 
-// Deletes the folder and everything in it as far as possible (see the
-// implementation for the steps). True when the folder no longer exists.
+// Deletes the folder and everything in it as far as possible: a file in use
+// is renamed to "<name>.<tick>.del" and queued for deletion at restart, and
+// every folder emptied goes. True when the folder no longer exists.
 bool DeleteFolderTree(const std::string& folder);
 
-// Deletes the files and then the sub-folders, depth first, and removes the
-// folder; stops at the first failure. True when the folder was removed.
+// Deletes everything in the folder, depth first, and removes the folder;
+// stops at the first failure. True when the folder was removed.
 bool RemoveFolderTree(const std::string& folder);
 
 // Lists the folder tree depth first, parents before children. Folders are
@@ -44,7 +44,10 @@ bool RemoveFolderTree(const std::string& folder);
 // name has a "." and the extension list is empty or holds its extension
 // (compared lower-cased, without the dot). Hidden entries are skipped unless
 // includeHidden is set. Links to folders are neither listed nor entered.
-// True when the top folder could be listed.
+// The folders are read in UTF-16: an entry whose name the ANSI code page
+// cannot hold exactly is left out (its best-fit form may name something
+// else, "..\x" for one). The same holds for the two listings below. True
+// when the top folder could be listed.
 bool EnumFolderTree(const std::string& folder,
                     std::vector<std::string>& folders,
                     std::vector<std::string>& files,

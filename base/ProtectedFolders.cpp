@@ -7,14 +7,79 @@
 
 #include "base/FileIdentity.h"
 #include "base/PathString.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 
 constexpr int kLastCsidl = 0x3F;
+constexpr wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+constexpr wchar_t kProfileListKey[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A string value of an open key with its environment variables expanded;
+// empty when missing.
+std::wstring ReadExpandedValue(HKEY key, const wchar_t* name) {
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::wstring();
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD length = ExpandEnvironmentStringsW(value, expanded, MAX_PATH);
+    return length > 0 && length <= MAX_PATH ? std::wstring(expanded) : std::wstring();
+}
+
+// The Program Files and Common Files folders, read from the 64-bit view
+// where there is one: a 32-bit process is shown only the x86 folders.
+void AddProgramFolders(std::vector<std::wstring>& folders) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ | KEY_WOW64_64KEY,
+                      key.Receive()) != ERROR_SUCCESS)
+        return;
+    for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir",
+                                L"CommonFilesDir", L"CommonFilesDir (x86)", L"CommonW6432Dir"})
+        folders.push_back(ReadExpandedValue(key.Get(), name));
+}
+
+// The users' root, the default and public profiles and every user's
+// profile.
+void AddProfileFolders(std::vector<std::wstring>& folders) {
+    ScopedRegKey list;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileListKey, 0, KEY_READ | KEY_WOW64_64KEY,
+                      list.Receive()) != ERROR_SUCCESS)
+        return;
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public"})
+        folders.push_back(ReadExpandedValue(list.Get(), name));
+    for (DWORD i = 0;; ++i) {
+        wchar_t sid[256] = {};
+        DWORD length = 256;
+        if (RegEnumKeyExW(list.Get(), i, sid, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        ScopedRegKey profile;
+        if (RegOpenKeyExW(list.Get(), sid, 0, KEY_READ | KEY_WOW64_64KEY, profile.Receive()) ==
+            ERROR_SUCCESS)
+            folders.push_back(ReadExpandedValue(profile.Get(), L"ProfileImagePath"));
+    }
+}
+
+void AddSystemFolders(std::vector<std::wstring>& folders) {
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring windows = WindowsFolder();
+    folders.push_back(windows);
+    if (!windows.empty())
+        folders.push_back(JoinPath(windows, L"Sysnative"));
+    const UINT system = GetSystemDirectoryW(path, MAX_PATH);
+    folders.push_back(system > 0 && system < MAX_PATH ? path : L"");
+    const UINT wow64 = GetSystemWow64DirectoryW(path, MAX_PATH);
+    folders.push_back(wow64 > 0 && wow64 < MAX_PATH ? path : L"");
 }
 
 }  // namespace
@@ -50,15 +115,31 @@ bool IsRootFolder(const std::wstring& path) {
     return root == 0 || root >= StripTrailingSeparators(full).size();
 }
 
+std::wstring WindowsFolder() {
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(path) : std::wstring();
+}
+
+std::vector<std::wstring> ProtectedFolderPaths() {
+    std::vector<std::wstring> folders;
+    for (int csidl = 0; csidl <= kLastCsidl; ++csidl) {
+        wchar_t special[MAX_PATH] = {};
+        if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, special) == S_OK)
+            folders.push_back(special);
+    }
+    AddSystemFolders(folders);
+    AddProgramFolders(folders);
+    AddProfileFolders(folders);
+    folders.erase(std::remove(folders.begin(), folders.end(), std::wstring()), folders.end());
+    return folders;
+}
+
 bool IsProtectedFolder(const std::wstring& path) {
     if (IsRootFolder(path))
         return true;
-    for (int csidl = 0; csidl <= kLastCsidl; ++csidl) {
-        wchar_t special[MAX_PATH] = {};
-        if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, special) != S_OK ||
-            special[0] == L'\0')
-            continue;
-        if (IsSameFolder(path, special))
+    for (const std::wstring& folder : ProtectedFolderPaths()) {
+        if (IsSameFolder(path, folder))
             return true;
     }
     return false;

@@ -1,9 +1,12 @@
 // Folder identity as Windows sees it, and the folders that no install may
-// take as its own: drive and share roots, the system's special folders and
-// the user's profile. Installer library only.
+// take as its own: drive and share roots, the system's special folders, the
+// Windows folder, the users' folders and every profile, also those that a
+// 32-bit process is not shown (the 64-bit Program Files, Sysnative).
+// Installer library only.
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The full form of a path (GetFullPathNameW): '/' turned into '\', trailing
 // separators removed except a root's own. Empty when it cannot be formed.
@@ -18,6 +21,15 @@ bool IsSameFolder(const std::wstring& a, const std::wstring& b);
 // "\\.\" root, judged on the full form.
 bool IsRootFolder(const std::wstring& path);
 
-// True when the folder is a root, the user's profile or one of the special
-// folders the system reports (CSIDL 0 to 0x3F, those that resolve).
+// The Windows folder (GetSystemWindowsDirectoryW); empty when unknown.
+std::wstring WindowsFolder();
+
+// Every protected folder the system names, as it names it: the special
+// folders (CSIDL 0 to 0x3F, those that resolve), the Windows and system
+// folders with "Sysnative", the Program Files and Common Files folders of
+// both registry views, the users' root and every profile in the profile
+// list. Some may not exist.
+std::vector<std::wstring> ProtectedFolderPaths();
+
+// True when the folder is a root or one of ProtectedFolderPaths.
 bool IsProtectedFolder(const std::wstring& path);

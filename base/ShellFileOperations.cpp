@@ -12,18 +12,14 @@
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
+#include "base/TreeWalk.h"
 
 namespace {
 
-constexpr FILEOP_FLAGS kDeleteRecursiveFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-constexpr FILEOP_FLAGS kDeleteLevelFlags =
-    FOF_SILENT | FOF_NOCONFIRMATION | FOF_FILESONLY | FOF_NOERRORUI | FOF_NORECURSION;
 constexpr FILEOP_FLAGS kCopyRecursiveFlags =
     FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
 constexpr FILEOP_FLAGS kCopyLevelFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_FILESONLY |
                                          FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_NORECURSION;
-static_assert(kDeleteRecursiveFlags == 0x0414, "recursive delete flags");
-static_assert(kDeleteLevelFlags == 0x1494, "one-level delete flags");
 static_assert(kCopyRecursiveFlags == 0x0614, "recursive copy flags");
 static_assert(kCopyLevelFlags == 0x1694, "one-level copy flags");
 
@@ -63,21 +59,6 @@ bool IsGone(const std::wstring& path) {
         return false;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// A folder may go to the shell's delete only once it holds no link: the
-// shell would enter the link (Wine's deletes what it points to). The links
-// are removed first, each as itself; a tree that still holds one, or that
-// cannot be listed completely, is not handed over.
-bool ClearLinksForShell(const std::wstring& folder) {
-    std::vector<std::wstring> links;
-    if (!FindTreeLinks(folder, links))
-        return false;
-    for (const std::wstring& link : links) {
-        if (!RemoveLinkItself(link))
-            return false;
-    }
-    return true;
 }
 
 // Raises `longest` to the length of each path below `folder`, counted from
@@ -131,18 +112,12 @@ bool ShellDelete(const std::wstring& path, bool recursive) {
         return false;
     if (IsGone(target))
         return true;
-    if (IsLinkPath(target))
-        return false;
-    // The shell's delete of a folder reaches into sub-folders even in the
-    // one-level mode on some systems (Wine deletes the whole tree), so the
-    // links are cleared in both modes.
-    if (IsDirectory(target) && !ClearLinksForShell(target))
-        return false;
-    const ShellPathList from(target);
-    RunShellOperation(FO_DELETE, from, nullptr,
-                      recursive ? kDeleteRecursiveFlags : kDeleteLevelFlags);
-    // The shell's result is not to be trusted either way: it reports success
-    // while a file held open with delete sharing is still there.
+    // Never the shell's own delete: it follows links, and Wine's reads a
+    // name that starts with ".." as a step up ("F\..X" as the parent of F
+    // joined with X). The walk deletes by handle instead.
+    TreeDeleteOptions options;
+    options.topLevelFilesOnly = !recursive;
+    DeleteTree(target, options);
     return IsGone(target);
 }
 
@@ -177,15 +152,5 @@ bool MoveFileOrFolder(const std::wstring& source, const std::wstring& destinatio
     // a delete. A link is not moved either: Wine moves what it points to.
     if (!IsDeletableTarget(source) || IsLinkPath(StripTrailingSeparators(source)))
         return false;
-    if (MoveFileExW(source.c_str(), destination.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-        return true;
-    if (!IsDirectory(source))
-        return false;
-    // A copy would take in what the links of the source point to, and the
-    // delete that follows could not remove them: such a source stays whole.
-    std::vector<std::wstring> links;
-    if (!FindTreeLinks(source, links) || !links.empty())
-        return false;
-    return CopyFolder(source, destination, true) && ShellDelete(source, true);
+    return MoveTree(StripTrailingSeparators(source), destination);
 }

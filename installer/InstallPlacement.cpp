@@ -12,6 +12,7 @@
 #include "base/ShellFileOperations.h"
 #include "base/StandardPaths.h"
 #include "base/SystemInfo.h"
+#include "base/TreeGuard.h"
 #include "base/TextConvert.h"
 #include "installer/InstallFolderRules.h"
 #include "installer/InstallerLogSites.h"
@@ -170,9 +171,16 @@ void CRvInstallerMain::CompletePendingDeletion() {
         return;
     const std::wstring folder = AnsiToWide(waitdel);
     // A partly deleted folder may have lost its "Conf" already; the
-    // recorded installation itself is never a pending deletion.
-    if (!IsRetirableFolder(folder, false) || IsSameFolder(folder, m_strInstalledDir)) {
-        RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel);
+    // recorded installation itself is never a pending deletion. What may
+    // never be deleted is not worth keeping a record of either.
+    const char* refusal = TreeTargetRefusal(folder);
+    if (refusal == nullptr && !IsRetirableFolder(folder, false))
+        refusal = "a protected folder or the new installation";
+    if (refusal == nullptr && IsSameFolder(folder, m_strInstalledDir))
+        refusal = "the recorded installation";
+    if (refusal != nullptr) {
+        RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel << " (" << refusal << ")");
+        WriteDataConfig("config", "waitdel", nullptr);
         return;
     }
     if (ShellDelete(folder, true))

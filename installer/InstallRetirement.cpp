@@ -16,6 +16,7 @@
 #include "base/ScopedHandle.h"
 #include "base/ShellFileOperations.h"
 #include "base/SystemInfo.h"
+#include "base/TreeGuard.h"
 #include "base/TextConvert.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ProductConfigAccess.h"
@@ -141,6 +142,14 @@ void CRvInstallerMain::RetireInstalled() {
     if (!retirable) {
         RV_STEP_LOG(kRetireInstalled,
                     "not an installation, left alone: " << WideToAnsi(m_strInstalledDir));
+        return;
+    }
+    // Never a folder that holds a protected one, lies in the Windows folder
+    // or is reached through a link: neither deleted, nor moved, nor left
+    // for the next install to delete.
+    if (const char* refusal = TreeTargetRefusal(m_strInstalledDir)) {
+        RV_STEP_LOG(kRetireInstalled,
+                    "left alone: " << WideToAnsi(m_strInstalledDir) << " (" << refusal << ")");
         return;
     }
     const std::wstring movedAside = MovedAsideFolder();

@@ -15,8 +15,15 @@ export HOME="$WINEPREFIX-home"
 mkdir -p "$HOME"
 # Programs start in an empty folder of their own: Wine's shell delete falls
 # back to the current folder for a path it cannot hold, so the current
-# folder must never be the source tree or anything else of value.
-mkdir -p "$WINEPREFIX-cwd"
-cd "$WINEPREFIX-cwd"
+# folder must never be the source tree or anything else of value. Inside
+# drive C: once the prefix exists: without drive Z: a program whose Linux
+# current folder lies outside every drive starts in C:\windows.
+if [ -d "$WINEPREFIX/drive_c" ]; then
+  rv_cwd="$WINEPREFIX/drive_c/rv-cwd"
+else
+  rv_cwd="$WINEPREFIX-cwd"
+fi
+mkdir -p "$rv_cwd"
+cd "$rv_cwd"
 # Without a display MessageBox returns at once and no window can block a run.
 unset DISPLAY WAYLAND_DISPLAY

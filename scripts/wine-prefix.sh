@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Creates a fresh Wine prefix: wine-prefix.sh <win64|win32> <folder>
+# Creates a fresh Wine prefix: wine-prefix.sh <win64|win32> <folder> [<bin>]
 # The test run calls it once per prefix kind; every test of that kind then
-# reuses the prefix.
+# reuses the prefix. With <bin>, the prefix is fenced off from the machine:
+# drive Z: (the Linux root) is removed and drive P: maps <bin> instead, so
+# that a delete that goes astray in a test cannot reach the machine's files
+# through a drive. (Wine's "\\?\unix\" paths still reach them.)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+bin=${3:-}
+[ -z "$bin" ] || bin=$(realpath "$bin")
 . "$here/wine-env.sh" "$1" "$2"
 if [ -d "$WINEPREFIX" ]; then
   # Only a Wine prefix (or an empty folder) is ever removed here.
@@ -32,6 +37,12 @@ while IFS= read -r -d '' link; do
     *) rm "$link"; mkdir "$link" ;;
   esac
 done < <(find "$users" -type l -print0)
+if [ -n "$bin" ]; then
+  rm -f "$WINEPREFIX/dosdevices/z:"
+  ln -sfn "$bin" "$WINEPREFIX/dosdevices/p:"
+  # The current folder chosen before the prefix existed lay outside it.
+  . "$here/wine-env.sh" "$1" "$2"
+fi
 out=$(wine cmd /c echo ok 2>/dev/null | tr -d '\r')
 if [ "$out" != ok ]; then
   echo "Wine prefix $WINEPREFIX ($WINEARCH) cannot run programs (got '$out')" >&2

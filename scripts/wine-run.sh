@@ -7,6 +7,14 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh" "$1" "$2"
 shift 2
+# In a fenced prefix (see wine-prefix.sh) a program of the build output is
+# started through drive P:, as a path Wine can name without drive Z:.
+mapped=$(readlink "$WINEPREFIX/dosdevices/p:" 2>/dev/null || true)
+if [ -n "$mapped" ] && [ "${1#"$mapped"/}" != "$1" ]; then
+  program=${1#"$mapped"/}
+  shift
+  set -- "P:\\${program//\//\\}" "$@"
+fi
 if [ "${RV_GTEST:-0}" != 1 ]; then
   exec wine "$@"
 fi

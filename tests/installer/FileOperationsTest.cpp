@@ -13,6 +13,7 @@
 #include "base/FileIdentity.h"
 #include "base/FileOperations.h"
 #include "base/FolderLinks.h"
+#include "base/TreeWalk.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -466,6 +467,39 @@ TEST(FolderTree, LinksAreLeaves) {
     ASSERT_TRUE(RemoveFolderLink(link.Path()));
     EXPECT_TRUE(DeleteFolderTree(Narrow(tree)));
     EXPECT_FALSE(FolderExists(tree));
+}
+
+// A link swapped in for a folder and for a file of the tree after the walk
+// listed them, before it acts on them: on Wine the system then opens what
+// the link points to, which the walk must see is not what it listed.
+TEST(FolderTree, ALinkSwappedInAfterTheListingIsNeverFollowed) {
+    ScratchFolder scratch;
+    const std::wstring tree = scratch / L"tree";
+    const std::wstring victim = scratch / L"victim";
+    MakeTreeAndVictim(tree, victim);
+    const std::vector<std::wstring> victimEntries = TreeEntries(victim);
+    struct Swap {
+        std::string tree, victim;
+        int swapped;
+    } swap{"'" + UnixPath(tree), "'" + UnixPath(victim), 0};
+    SetTreeWalkSeamForTesting(
+        [](const std::wstring& path, void* context) {
+            Swap& s = *static_cast<Swap*>(context);
+            const std::string name = Narrow(path.substr(path.find_last_of(L'\\') + 1));
+            if (name != "sub" && name != "a.txt")
+                return;
+            const std::string target = name == "sub" ? "/deep'" : "/v.txt'";
+            s.swapped += RunUnixCommand("/bin/mv " + s.tree + "/" + name + "' " + s.tree + "/" +
+                                        name + ".moved' && /bin/ln -s " + s.victim + target + " " +
+                                        s.tree + "/" + name + "'");
+        },
+        &swap);
+    EXPECT_FALSE(DeleteFolderTree(Narrow(tree)));
+    SetTreeWalkSeamForTesting(nullptr, nullptr);
+    EXPECT_EQ(swap.swapped, 2);
+    EXPECT_EQ(TreeEntries(victim), victimEntries);
+    EXPECT_EQ(ReadFileBytes(victim + L"\\v.txt"), "x");
+    EXPECT_TRUE(RunUnixCommand("/bin/rm -f " + swap.tree + "/sub' " + swap.tree + "/a.txt'"));
 }
 
 // RemoveDirectoryW on a Wine link removes the (empty) target instead; the

@@ -244,7 +244,10 @@ bool RunUnixCommand(const std::string& command, DWORD timeoutMs) {
     std::string quotedMarker;
     if (command.find('"') != std::string::npos || !ShellQuote(UnixPath(marker), quotedMarker))
         return false;
-    std::wstring line = Widen("Z:\\bin\\sh -c \"" + command + "; echo $? > " + quotedMarker + "\"");
+    // The test prefixes have no drive Z:; Wine's Unix namespace still
+    // names the shell.
+    std::wstring line =
+        Widen("\\\\?\\unix\\bin\\sh -c \"" + command + "; echo $? > " + quotedMarker + "\"");
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};

@@ -248,9 +248,6 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
         {"config.dat of binary garbage", Envelope("{}"), 10, sameFolder, Garbage(64 * 1024)},
         {"garbage config.dat and a long subDir", Envelope("{\"subDir\":\"" + sub250 + "\"}"), 10,
          invalidSubDir, Garbage(64 * 1024)},
-        // The shell must not get the pending folder: its delete would work
-        // on the current folder instead. The record stays with the folder.
-        {"waitdel with a path past MAX_PATH", Envelope("{}"), 10, sameFolder, withPending},
     };
 
     for (const Case& c : cases) {
@@ -269,7 +266,14 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
         EXPECT_EQ(FolderEntries(AppData("")), appDataBefore);
         EXPECT_TRUE(workingFolder.IsIntact());
     }
-    EXPECT_EQ(ReadFileBytes(deep + L"\\deep.txt"), "pending");
+    // A pending folder with paths past MAX_PATH goes by handle (the shell's
+    // delete would have worked on the current folder instead), and so does
+    // its record.
+    ASSERT_TRUE(WriteFileBytes(dataConfig, withPending));
+    EXPECT_EQ(bed.SendRequest(Envelope("{}")).desc, sameFolder);
+    EXPECT_FALSE(FolderExists(pending));
+    EXPECT_EQ(IniValue(dataConfig, "config", "waitdel"), "<missing>");
+    EXPECT_TRUE(workingFolder.IsIntact());
     EXPECT_EQ(bed.ProbeOverlayModule(keyA), folderA + L"\\" + Widen(kDefaultShellDllName));
 }
 
@@ -341,4 +345,82 @@ TEST(HostileInput, OddNamesGarbageRecordsAndA10MBUserConfigUpgradeCompletely) {
         ASSERT_EQ(inC[entry.first], entry.second) << entry.first;
     }
     EXPECT_TRUE(workingFolder.IsIntact());
+}
+
+// A previous installation and the user's own folders planted with names and
+// records that lead a tree operation out of its tree, all in one upgrade:
+// a name the ANSI code page maps to "..\" (in the retired folder and in the
+// carried Task data), names that start with ".." (which Wine's shell delete
+// reads as a step up) in "otdx", and a "waitdel" that holds a special folder
+// redirected below it. Every canary outside the trees must survive, the
+// retired trees must go completely, and the carried data keeps its wide
+// names. Only in a prefix without drive Z:, where a delete gone astray
+// cannot reach the machine.
+TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
+    if (GetDriveTypeW(L"Z:\\") != DRIVE_NO_ROOT_DIR)
+        GTEST_SKIP() << "needs a prefix without drive Z:";
+    InstallBed bed;
+    MarkedWorkingFolder workingFolder;
+    const std::wstring folderA = AppData("RvTree_A"), folderB = AppData("RvTree_B");
+    bed.Track(folderA, L"RvTestTreeA", Widen(kClsidB));
+    bed.Track(folderB, L"RvTestTreeB", Widen(kClsidC));
+    bed.Track(MovedAside(), L"", L"");
+    ASSERT_EQ(bed.Install("{\"subDir\":\"RvTree_A\",\"ExplorerKey\":\"RvTestTreeA\",\"CLSID\":\"" +
+                          std::string(kClsidB) + "\"}")
+                  .code,
+              0u);
+
+    // FULLWIDTH FULL STOP twice and FULLWIDTH REVERSE SOLIDUS: "..\" once
+    // converted with best fit.
+    const std::wstring up = L"\xFF0E\xFF0E\xFF3C";
+    const std::wstring victim = AppData("RvTree_Victim"), outside = AppData("RvTree_Out");
+    const std::wstring twin = MovedAside() + L"RvTreeTwin", scratch = AppData("RvTree_Scratch");
+    for (const std::wstring& folder : {victim, twin, scratch, scratch + L"\\Music"}) {
+        bed.Track(folder, L"", L"");
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    bed.Track(outside, L"", L"");
+    const std::wstring canaries[] = {victim + L"\\keep.txt", twin + L"\\keep.txt",
+                                     scratch + L"\\keep.txt", scratch + L"\\Music\\song.txt"};
+    for (const std::wstring& canary : canaries)
+        ASSERT_TRUE(WriteFileBytes(canary, "keep"));
+    const std::wstring planted[] = {folderA + L"\\" + up + L"RvTree_Victim",
+                                    folderA + L"\\Task", folderA + L"\\Task\\" + up + up + L"RvTree_Out",
+                                    MovedAside(), MovedAside() + L"\\sub",
+                                    MovedAside() + L"\\sub\\..RvTreeTwin"};
+    for (const std::wstring& folder : planted)
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+    for (const std::wstring& folder : planted)
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\planted.txt", "planted"));
+
+    // "My Music" now lies below the folder that waitdel names.
+    const wchar_t shellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, shellFolders, L"My Music", REG_EXPAND_SZ,
+                              (scratch + L"\\Music").c_str(),
+                              static_cast<DWORD>((scratch.size() + 7) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    struct RestoreMusic {
+        const wchar_t* key;
+        ~RestoreMusic() { RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"My Music"); }
+    } restoreMusic{shellFolders};
+    const std::wstring dataConfig = InstallBed::DataConfigFile();
+    ASSERT_TRUE(
+        WritePrivateProfileStringW(L"config", L"waitdel", scratch.c_str(), dataConfig.c_str()));
+
+    const HostRun run = bed.Install("{\"subDir\":\"RvTree_B\",\"ExplorerKey\":\"RvTestTreeB\","
+                                    "\"CLSID\":\"" +
+                                    std::string(kClsidC) + "\"}");
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    for (const std::wstring& canary : canaries)
+        EXPECT_EQ(ReadFileBytes(canary), "keep") << Narrow(canary);
+    EXPECT_TRUE(workingFolder.IsIntact());
+    EXPECT_FALSE(FolderExists(outside));
+    EXPECT_EQ(IniValue(dataConfig, "config", "waitdel"), "<missing>");
+    // The retired trees went whole, by their wide names; the carried Task
+    // data kept them.
+    EXPECT_FALSE(FolderExists(folderA));
+    EXPECT_FALSE(FolderExists(MovedAside()));
+    EXPECT_EQ(ReadFileBytes(folderB + L"\\Task\\" + up + up + L"RvTree_Out\\planted.txt"),
+              "planted");
 }

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "base/ProtectedFolders.h"
 #include "base/RegKey.h"
+#include "base/TreeGuard.h"
 #include "installer/InstallFolderRules.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -82,12 +86,46 @@ TEST(InstallFolderRules, RootsSpecialFoldersAndTheProfileAreProtected) {
         EXPECT_TRUE(IsProtectedFolder(folder)) << Narrow(folder);
         EXPECT_TRUE(IsProtectedFolder(std::wstring(folder) + L"\\")) << Narrow(folder);
     }
+    // "c:" names the current folder of drive C:, its root here.
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(L"C:\\");
     for (const wchar_t* root :
          {L"C:\\", L"c:", L"C:\\Windows\\..", L"\\\\server\\share\\", L"\\\\?\\C:\\", L"\\\\.\\C:"})
         EXPECT_TRUE(IsProtectedFolder(root)) << Narrow(root);
+    SetCurrentDirectoryW(current);
     ScratchFolder scratch;
     EXPECT_FALSE(IsProtectedFolder(scratch.Path()));
     EXPECT_FALSE(IsProtectedFolder(L"\\\\server\\share\\folder"));
+}
+
+// What a 32-bit process is not shown, the folders that hold the profiles,
+// and everything below the Windows folder are beyond every tree operation;
+// a plain folder beside them is not.
+TEST(InstallFolderRules, TreeOperationsStayOutOfWhatTheSystemAndUsersOwn) {
+    wchar_t windows[MAX_PATH] = {}, profile[MAX_PATH] = {};
+    ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile), S_OK);
+    const std::wstring drive = std::wstring(windows).substr(0, 3);
+    const std::wstring users = std::wstring(profile).substr(0, std::wstring(profile).rfind(L'\\'));
+    const std::wstring inWindows = std::wstring(windows) + L"\\RvTreeGuardTest";
+    ASSERT_TRUE(CreateDirectoryW(inWindows.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    std::vector<std::wstring> refused = {inWindows, std::wstring(windows) + L"\\Fonts", profile,
+                                         users};
+    if (RunsUnderWow64()) {
+        // Neither is among the special folders of a 32-bit process.
+        refused.push_back(std::wstring(windows) + L"\\Sysnative");
+        refused.push_back(drive + L"Program Files");
+        EXPECT_TRUE(IsProtectedFolder(drive + L"Program Files"));
+    }
+    for (const std::wstring& folder : refused)
+        EXPECT_NE(TreeTargetRefusal(folder), nullptr) << Narrow(folder);
+    EXPECT_TRUE(IsProtectedFolder(users));
+    RemoveDirectoryW(inWindows.c_str());
+    ScratchFolder scratch;
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
+    EXPECT_EQ(TreeTargetRefusal(scratch / L"sub"), nullptr);
 }
 
 // The view-aware delete removes the sub-key only in the view the parent was

@@ -1,0 +1,104 @@
+#include "base/EntryHandle.h"
+
+#include <cstring>
+
+#include "base/PathString.h"
+
+namespace {
+
+constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
+constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
+// Enough for several hundred entries per call of the listing.
+constexpr DWORD kListingBufferSize = 64 * 1024;
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.compare(0, wcslen(prefix), prefix) == 0;
+}
+
+}  // namespace
+
+std::wstring ExtendedPath(const std::wstring& fullPath) {
+    if (AbsoluteRootLength(fullPath) == 0)
+        return std::wstring();
+    if (StartsWith(fullPath, kExtendedPrefix))
+        return fullPath;
+    if (StartsWith(fullPath, L"\\\\.\\"))
+        return kExtendedPrefix + fullPath.substr(4);
+    if (IsPathSeparator(fullPath[0]))
+        return kExtendedUncPrefix + fullPath.substr(2);
+    return kExtendedPrefix + fullPath;
+}
+
+bool EntryHandle::Open(const std::wstring& path, DWORD access) {
+    m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!m_file.IsValid())
+        return false;
+    if (!GetFileInformationByHandle(m_file.Get(), &m_info)) {
+        m_file.Reset();
+        return false;
+    }
+    return true;
+}
+
+FileObjectId EntryHandle::Id() const {
+    FileObjectId id;
+    id.volume = m_info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(m_info.nFileIndexHigh) << 32) | m_info.nFileIndexLow;
+    return id;
+}
+
+bool EntryHandle::IsListedEntry(const ListedEntry& entry, DWORD volume) const {
+    // On Wine a Unix link opens as its target: the target's index differs
+    // from the one the listing gave, so a link swapped in is caught here
+    // too.
+    return m_file.IsValid() && !IsLink() && !entry.IsLink() &&
+           m_info.dwVolumeSerialNumber == volume && Id().index == entry.fileId &&
+           IsFolder() == entry.IsFolder();
+}
+
+bool EntryHandle::List(std::vector<ListedEntry>& entries) const {
+    std::vector<std::uint64_t> buffer(kListingBufferSize / sizeof(std::uint64_t));
+    FILE_INFO_BY_HANDLE_CLASS infoClass = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(m_file.Get(), infoClass, buffer.data(),
+                                          kListingBufferSize))
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        infoClass = FileIdBothDirectoryInfo;
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            ListedEntry entry;
+            entry.name.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            entry.attributes = info->FileAttributes;
+            entry.fileId = static_cast<std::uint64_t>(info->FileId.QuadPart);
+            if (entry.name != L"." && entry.name != L"..")
+                entries.push_back(std::move(entry));
+            if (info->NextEntryOffset == 0)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+}
+
+bool EntryHandle::MarkForDeletion() const {
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != FALSE;
+}
+
+bool EntryHandle::RenameTo(const std::wstring& path, bool replaceExisting) const {
+    const size_t nameBytes = path.size() * sizeof(wchar_t);
+    std::vector<std::uint64_t> buffer(
+        (sizeof(FILE_RENAME_INFO) + nameBytes) / sizeof(std::uint64_t) + 1);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replaceExisting ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, path.c_str(), nameBytes);
+    return SetFileInformationByHandle(m_file.Get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t))) !=
+           FALSE;
+}

@@ -1,0 +1,68 @@
+// A file or folder opened by handle, never through a link: the primitive of
+// the tree walk (base/TreeWalk.h). A tree operation decides on what a
+// folder's handle lists, opens each entry by its full wide name without
+// following links, checks that the opened object is the listed one, and
+// acts through that handle. While a handle is open the object cannot be
+// renamed or deleted by anyone else (no delete sharing), so a name checked
+// once keeps naming the same object.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/FileIdentity.h"
+#include "base/ScopedHandle.h"
+
+// One entry as its folder's handle listed it.
+struct ListedEntry {
+    std::wstring name;
+    DWORD attributes = 0;
+    std::uint64_t fileId = 0;
+
+    bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+    bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+};
+
+// The extended form ("\\?\C:\...", "\\?\UNC\server\share\...") of a full
+// path, which the system takes name by name as it stands: no length limit,
+// and no name (one ending in dots or spaces, say) read as another. Empty
+// for a path that has no absolute root.
+std::wstring ExtendedPath(const std::wstring& fullPath);
+
+class EntryHandle {
+public:
+    // Opens the entry at `path` (extended form) itself, a link included,
+    // with `access` plus the right to read its attributes. Others may read
+    // and write it meanwhile, not rename or delete it.
+    bool Open(const std::wstring& path, DWORD access);
+    void Close() { m_file.Reset(); }
+
+    HANDLE Get() const { return m_file.Get(); }
+    const BY_HANDLE_FILE_INFORMATION& Info() const { return m_info; }
+    FileObjectId Id() const;
+    bool IsFolder() const { return (m_info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    // True when the handle reports a reparse point. On Wine 8 a handle on
+    // a Unix link reports its target instead (see IsListedEntry).
+    bool IsLink() const { return (m_info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+    // Whether the opened object is the one that `entry` listed in a folder
+    // on volume `volume`: same file index, and no link.
+    bool IsListedEntry(const ListedEntry& entry, DWORD volume) const;
+
+    // The entries of an opened folder, without "." and "..". False when
+    // the listing fails before its end.
+    bool List(std::vector<ListedEntry>& entries) const;
+
+    // Marks the object for deletion when its last handle closes (a folder
+    // only when it is empty); needs DELETE access.
+    bool MarkForDeletion() const;
+    // Renames the object to `path` (extended form); needs DELETE access.
+    bool RenameTo(const std::wstring& path, bool replaceExisting) const;
+
+private:
+    ScopedFile m_file;
+    BY_HANDLE_FILE_INFORMATION m_info = {};
+};

@@ -1,0 +1,434 @@
+#include "base/TreeWalk.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "base/DeleteGuard.h"
+#include "base/EntryHandle.h"
+#include "base/FolderLinks.h"
+#include "base/PathFileSystem.h"
+#include "base/PathString.h"
+#include "base/ProtectedFolders.h"
+#include "base/TreeGuard.h"
+
+namespace {
+
+constexpr DWORD kCopyBufferSize = 256 * 1024;
+// The attributes a copied file takes over from its source.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr char kNotATreePath[] = "not a path a tree operation takes";
+constexpr char kLinkTop[] = "a link";
+constexpr char kReplacedTop[] = "replaced while it was opened";
+
+TreeWalkSeam g_seam = nullptr;
+void* g_seamContext = nullptr;
+
+void RunSeam(const std::wstring& path) {
+    if (g_seam != nullptr)
+        g_seam(path, g_seamContext);
+}
+
+bool IsLinkAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsMissingError(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Opens with `access`; where the access list refuses part of it, with the
+// first of the fallbacks that it grants.
+bool OpenEntry(const std::wstring& path, DWORD access, DWORD fallback, EntryHandle& entry) {
+    if (entry.Open(path, access))
+        return true;
+    return GetLastError() == ERROR_ACCESS_DENIED && fallback != access &&
+           entry.Open(path, fallback);
+}
+
+bool OpenFolder(const std::wstring& path, bool forDelete, EntryHandle& folder) {
+    return forDelete ? OpenEntry(path, FILE_LIST_DIRECTORY | DELETE, FILE_LIST_DIRECTORY, folder)
+                     : folder.Open(path, FILE_LIST_DIRECTORY);
+}
+
+enum class Top { kOpened, kMissing, kFailed };
+
+// Opens the object an operation deletes or moves away: by its full name in
+// extended form, itself and not through a link, and only when the guard
+// lets it. On Wine a handle on a Unix link is a handle on its target; the
+// link still shows when the name is asked for its attributes, and the name
+// must reach the very object the handle holds.
+Top OpenGuardedTop(const std::wstring& path,
+                   DWORD access,
+                   DWORD fallback,
+                   std::wstring& extended,
+                   EntryHandle& top) {
+    const std::wstring full = FullFolderPath(path);
+    extended = ExtendedPath(full);
+    if (!IsDeletableTarget(path) || extended.empty()) {
+        TraceTreeRefusal(path, kNotATreePath);
+        return Top::kFailed;
+    }
+    if (!OpenEntry(extended, access, fallback, top))
+        return IsMissingError(GetLastError()) ? Top::kMissing : Top::kFailed;
+    FileObjectId byName;
+    const char* refusal = nullptr;
+    if (top.IsLink() || IsLinkAttributes(GetFileAttributesW(extended.c_str())))
+        refusal = kLinkTop;
+    else if (!ReadFileObjectId(extended, byName) || !(byName == top.Id()))
+        refusal = kReplacedTop;
+    else
+        refusal = TreeTargetRefusal(full, top.Id());
+    if (refusal == nullptr)
+        return Top::kOpened;
+    TraceTreeRefusal(full, refusal);
+    top.Close();
+    return Top::kFailed;
+}
+
+// Deletes an opened file through its handle. A read-only file loses that
+// attribute first. One that is in use may be renamed aside and queued for
+// deletion at restart; it then still stands in its folder.
+bool DeleteOpenedFile(const EntryHandle& file, const std::wstring& path, bool renameAside) {
+    if (file.MarkForDeletion())
+        return true;
+    const DWORD attributes = file.Info().dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY & kCopiedAttributes)
+                                   ? (attributes & ~FILE_ATTRIBUTE_READONLY & kCopiedAttributes)
+                                   : FILE_ATTRIBUTE_NORMAL;
+        if (SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof(basic)) &&
+            file.MarkForDeletion())
+            return true;
+    }
+    if (!renameAside)
+        return false;
+    const std::wstring aside =
+        path + L"." + std::to_wstring(static_cast<int>(GetTickCount())) + L".del";
+    if (!file.RenameTo(aside, false))
+        return false;
+    if (file.MarkForDeletion())
+        return true;
+    MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return false;
+}
+
+bool OpenFileForDelete(const std::wstring& path, EntryHandle& file) {
+    return OpenEntry(path, DELETE | FILE_WRITE_ATTRIBUTES, DELETE, file);
+}
+
+// One folder of a delete: its handle, what it listed, how far the walk got.
+struct DeleteLevel {
+    EntryHandle folder;
+    std::wstring path;
+    std::vector<ListedEntry> entries;
+    size_t next = 0;
+    bool complete = true;
+};
+
+std::unique_ptr<DeleteLevel> MakeDeleteLevel(EntryHandle&& folder, const std::wstring& path) {
+    auto level = std::make_unique<DeleteLevel>();
+    level->folder = std::move(folder);
+    level->path = path;
+    level->complete = level->folder.List(level->entries);
+    return level;
+}
+
+class TreeDeleter {
+public:
+    explicit TreeDeleter(const TreeDeleteOptions& options) : m_options(options) {}
+
+    // Deletes what the opened folder holds and, unless only its files are
+    // asked for, the folder itself.
+    bool DeleteFolder(EntryHandle&& top, const std::wstring& path) {
+        std::vector<std::unique_ptr<DeleteLevel>> stack;
+        stack.push_back(MakeDeleteLevel(std::move(top), path));
+        bool all = stack.back()->complete;
+        while (!stack.empty()) {
+            DeleteLevel& level = *stack.back();
+            if (level.next < level.entries.size()) {
+                const ListedEntry& entry = level.entries[level.next++];
+                std::unique_ptr<DeleteLevel> child;
+                if (!DeleteEntry(level, entry, child)) {
+                    level.complete = false;
+                    all = false;
+                    if (m_options.stopAtFirstFailure)
+                        return false;
+                }
+                if (child) {
+                    all = all && child->complete;
+                    stack.push_back(std::move(child));
+                }
+                continue;
+            }
+            // Every entry handled: an emptied folder goes through its own
+            // handle, when that handle is closed.
+            const bool keepFolder = m_options.topLevelFilesOnly && stack.size() == 1;
+            const bool removed = keepFolder || (level.complete && level.folder.MarkForDeletion());
+            stack.pop_back();
+            if (!removed) {
+                all = false;
+                if (!stack.empty())
+                    stack.back()->complete = false;
+                if (m_options.stopAtFirstFailure)
+                    return false;
+            }
+        }
+        return all;
+    }
+
+private:
+    // Acts on one listed entry; a folder to enter comes back in `child`.
+    bool DeleteEntry(const DeleteLevel& level,
+                     const ListedEntry& entry,
+                     std::unique_ptr<DeleteLevel>& child) {
+        if (m_options.topLevelFilesOnly && entry.IsFolder())
+            return true;
+        const std::wstring path = level.path + L"\\" + entry.name;
+        RunSeam(path);
+        EntryHandle handle;
+        if (entry.IsLink()) {
+            // Only a handle that holds the link itself removes it; on Wine
+            // the handle holds the target, which stays untouched.
+            return OpenEntry(path, DELETE, DELETE, handle) && handle.IsLink() &&
+                   handle.MarkForDeletion();
+        }
+        const bool opened =
+            entry.IsFolder() ? OpenFolder(path, true, handle) : OpenFileForDelete(path, handle);
+        if (!opened || !handle.IsListedEntry(entry, level.folder.Info().dwVolumeSerialNumber))
+            return false;
+        if (entry.IsFolder()) {
+            child = MakeDeleteLevel(std::move(handle), path);
+            return true;
+        }
+        return DeleteOpenedFile(handle, path, m_options.renameInUseAside);
+    }
+
+    const TreeDeleteOptions& m_options;
+};
+
+// One entry of a copy, listed below the source's top folder.
+struct CopyEntry {
+    std::wstring relative;
+    ListedEntry listed;
+};
+
+// Lists the source tree by handle, each folder before what it holds; links
+// are left out. False when a folder cannot be opened as listed or listed
+// completely.
+bool ListSourceTree(EntryHandle&& top, const std::wstring& path, std::vector<CopyEntry>& out) {
+    struct Level {
+        EntryHandle folder;
+        std::wstring relative;
+        std::vector<ListedEntry> entries;
+        size_t next = 0;
+    };
+    std::vector<std::unique_ptr<Level>> stack;
+    stack.push_back(std::make_unique<Level>());
+    stack.back()->folder = std::move(top);
+    if (!stack.back()->folder.List(stack.back()->entries))
+        return false;
+    while (!stack.empty()) {
+        Level& level = *stack.back();
+        if (level.next == level.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const ListedEntry& entry = level.entries[level.next++];
+        if (entry.IsLink())
+            continue;
+        CopyEntry copy{level.relative.empty() ? entry.name : level.relative + L"\\" + entry.name,
+                       entry};
+        if (entry.IsFolder()) {
+            auto child = std::make_unique<Level>();
+            child->relative = copy.relative;
+            if (!OpenFolder(path + L"\\" + copy.relative, false, child->folder) ||
+                !child->folder.IsListedEntry(entry, level.folder.Info().dwVolumeSerialNumber) ||
+                !child->folder.List(child->entries))
+                return false;
+            stack.push_back(std::move(child));
+        }
+        out.push_back(std::move(copy));
+    }
+    return true;
+}
+
+// Creates a folder of the copy and holds it open, so that it stays the
+// folder just created while the copy writes into it.
+bool CreateCopyFolder(const std::wstring& path, EntryHandle& folder) {
+    return CreateDirectoryW(path.c_str(), nullptr) && folder.Open(path, FILE_LIST_DIRECTORY) &&
+           folder.IsFolder() && !folder.IsLink() &&
+           !IsLinkAttributes(GetFileAttributesW(path.c_str()));
+}
+
+bool CopyOpenedFile(const EntryHandle& source,
+                    const std::wstring& target,
+                    std::vector<BYTE>& buffer) {
+    ScopedFile out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.IsValid())
+        return false;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                      nullptr))
+            return false;
+        if (read == 0)
+            break;
+        DWORD written = 0;
+        if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read)
+            return false;
+    }
+    const BY_HANDLE_FILE_INFORMATION& info = source.Info();
+    FILE_BASIC_INFO basic = {};
+    basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(info.ftCreationTime.dwHighDateTime);
+    basic.LastAccessTime.LowPart = info.ftLastAccessTime.dwLowDateTime;
+    basic.LastAccessTime.HighPart = static_cast<LONG>(info.ftLastAccessTime.dwHighDateTime);
+    basic.LastWriteTime.LowPart = info.ftLastWriteTime.dwLowDateTime;
+    basic.LastWriteTime.HighPart = static_cast<LONG>(info.ftLastWriteTime.dwHighDateTime);
+    const DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(out.Get(), FileBasicInfo, &basic, sizeof(basic)) != FALSE;
+}
+
+// Creates the copy of the listed tree: the folders as they come, each file
+// from a handle that is checked to be the listed file.
+bool CopyListedTree(const std::wstring& from,
+                    const std::wstring& to,
+                    DWORD volume,
+                    const std::vector<CopyEntry>& entries) {
+    struct Pinned {
+        std::wstring relative;
+        EntryHandle folder;
+    };
+    std::vector<std::unique_ptr<Pinned>> pins;
+    pins.push_back(std::make_unique<Pinned>());
+    if (!CreateCopyFolder(to, pins.back()->folder))
+        return false;
+    std::vector<BYTE> buffer(kCopyBufferSize);
+    for (const CopyEntry& entry : entries) {
+        const size_t separator = entry.relative.find_last_of(L'\\');
+        const std::wstring parent =
+            separator == std::wstring::npos ? std::wstring() : entry.relative.substr(0, separator);
+        while (!pins.empty() && pins.back()->relative != parent)
+            pins.pop_back();
+        if (pins.empty())
+            return false;
+        const std::wstring source = from + L"\\" + entry.relative;
+        const std::wstring target = to + L"\\" + entry.relative;
+        RunSeam(source);
+        if (entry.listed.IsFolder()) {
+            pins.push_back(std::make_unique<Pinned>());
+            pins.back()->relative = entry.relative;
+            if (!CreateCopyFolder(target, pins.back()->folder))
+                return false;
+            continue;
+        }
+        EntryHandle file;
+        if (!file.Open(source, GENERIC_READ) || !file.IsListedEntry(entry.listed, volume) ||
+            !CopyOpenedFile(file, target, buffer))
+            return false;
+    }
+    return true;
+}
+
+bool CopyTreeUnchecked(const std::wstring& source,
+                       const std::wstring& destination,
+                       size_t pathLimit) {
+    const std::wstring fromFull = FullFolderPath(source);
+    const std::wstring toFull = FullFolderPath(destination);
+    const std::wstring from = ExtendedPath(fromFull);
+    const std::wstring to = ExtendedPath(toFull);
+    if (from.empty() || to.empty())
+        return false;
+    EntryHandle top;
+    if (!OpenFolder(from, false, top) || !top.IsFolder() || top.IsLink() ||
+        IsLinkAttributes(GetFileAttributesW(from.c_str())))
+        return false;
+    const DWORD volume = top.Info().dwVolumeSerialNumber;
+    std::vector<CopyEntry> entries;
+    if (!ListSourceTree(std::move(top), from, entries))
+        return false;
+    if (pathLimit != 0) {
+        size_t longest = 0;
+        for (const CopyEntry& entry : entries)
+            longest = std::max(longest, entry.relative.size() + 1);
+        if (fromFull.size() + longest >= pathLimit || toFull.size() + longest >= pathLimit)
+            return false;
+    }
+    return CopyListedTree(from, to, volume, entries);
+}
+
+}  // namespace
+
+bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
+    std::wstring extended;
+    EntryHandle top;
+    switch (OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE | FILE_WRITE_ATTRIBUTES,
+                           FILE_LIST_DIRECTORY, extended, top)) {
+        case Top::kMissing:
+            return true;
+        case Top::kFailed:
+            return false;
+        case Top::kOpened:
+            break;
+    }
+    try {
+        if (!top.IsFolder())
+            return DeleteOpenedFile(top, extended, options.renameInUseAside);
+        TreeDeleter deleter(options);
+        return deleter.DeleteFolder(std::move(top), extended);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool CopyTree(const std::wstring& source, const std::wstring& destination, size_t pathLimit) {
+    try {
+        return CopyTreeUnchecked(source, destination, pathLimit);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool MoveTree(const std::wstring& source, const std::wstring& destination) {
+    const std::wstring target = ExtendedPath(FullFolderPath(destination));
+    std::wstring extended;
+    EntryHandle top;
+    if (target.empty() ||
+        OpenGuardedTop(source, DELETE | FILE_LIST_DIRECTORY, DELETE, extended, top) != Top::kOpened)
+        return false;
+    if (top.RenameTo(target, true))
+        return true;
+    const bool folder = top.IsFolder();
+    top.Close();
+    if (!folder) {
+        return MoveFileExW(extended.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
+    }
+    // A folder that cannot be renamed (another volume, a file in use
+    // below it) is copied whole and then deleted; the copy lands inside a
+    // destination folder that exists already. A folder that holds links
+    // stays whole: the copy would leave them out, and the delete could not
+    // always remove them.
+    std::vector<std::wstring> links;
+    if (!FindTreeLinks(source, links) || !links.empty())
+        return false;
+    std::wstring copy = StripTrailingSeparators(destination);
+    if (IsDirectory(copy))
+        copy = JoinPath(copy, LastPathComponent(StripTrailingSeparators(source)));
+    return CopyTree(source, copy, 0) && DeleteTree(source, TreeDeleteOptions());
+}
+
+void SetTreeWalkSeamForTesting(TreeWalkSeam seam, void* context) {
+    g_seam = seam;
+    g_seamContext = context;
+}
