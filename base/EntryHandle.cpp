@@ -1,5 +1,7 @@
 #include "base/EntryHandle.h"
 
+#include <winternl.h>
+
 #include <cstring>
 
 #include "base/PathString.h"
@@ -29,33 +31,60 @@ std::wstring ExtendedPath(const std::wstring& fullPath) {
     return kExtendedPrefix + fullPath;
 }
 
+namespace {
+
+FILETIME ToFileTime(const LARGE_INTEGER& time) {
+    FILETIME result;
+    result.dwLowDateTime = time.LowPart;
+    result.dwHighDateTime = static_cast<DWORD>(time.HighPart);
+    return result;
+}
+
+}  // namespace
+
 bool EntryHandle::Open(const std::wstring& path, DWORD access) {
+    m_attributes = INVALID_FILE_ATTRIBUTES;
     m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!m_file.IsValid())
         return false;
-    if (!GetFileInformationByHandle(m_file.Get(), &m_info)) {
+    IO_STATUS_BLOCK status = {};
+    LARGE_INTEGER index = {};
+    if (NtQueryInformationFile(m_file.Get(), &status, &index, sizeof(index),
+                               FileInternalInformation) < 0) {
         m_file.Reset();
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    m_index = static_cast<std::uint64_t>(index.QuadPart);
     return true;
 }
 
-FileObjectId EntryHandle::Id() const {
-    FileObjectId id;
-    id.volume = m_info.dwVolumeSerialNumber;
-    id.index = (static_cast<std::uint64_t>(m_info.nFileIndexHigh) << 32) | m_info.nFileIndexLow;
-    return id;
+bool EntryHandle::ReadId(FileObjectId& id) const {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!m_file.IsValid() || !GetFileInformationByHandle(m_file.Get(), &info))
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = m_index;
+    return true;
 }
 
-bool EntryHandle::IsListedEntry(const ListedEntry& entry, DWORD volume) const {
-    // On Wine a Unix link opens as its target: the target's index differs
-    // from the one the listing gave, so a link swapped in is caught here
-    // too.
-    return m_file.IsValid() && !IsLink() && !entry.IsLink() &&
-           m_info.dwVolumeSerialNumber == volume && Id().index == entry.fileId &&
-           IsFolder() == entry.IsFolder();
+DWORD EntryHandle::Attributes() const {
+    FILE_BASIC_INFO basic = {};
+    if (m_attributes == INVALID_FILE_ATTRIBUTES && m_file.IsValid() &&
+        GetFileInformationByHandleEx(m_file.Get(), FileBasicInfo, &basic, sizeof(basic)))
+        m_attributes = basic.FileAttributes;
+    return m_attributes == INVALID_FILE_ATTRIBUTES ? 0 : m_attributes;
+}
+
+bool EntryHandle::IsListedEntry(const ListedEntry& entry) const {
+    // A file system that lists no id gives 0; there the handle opened
+    // without following links and the pinned folders above it are what
+    // keep the walk in its tree.
+    return m_file.IsValid() && !entry.IsLink() &&
+           (entry.fileId == 0 ? !IsLink() && IsFolder() == entry.IsFolder()
+                              : m_index == entry.fileId);
 }
 
 bool EntryHandle::List(std::vector<ListedEntry>& entries) const {
@@ -73,6 +102,9 @@ bool EntryHandle::List(std::vector<ListedEntry>& entries) const {
             entry.name.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
             entry.attributes = info->FileAttributes;
             entry.fileId = static_cast<std::uint64_t>(info->FileId.QuadPart);
+            entry.creationTime = ToFileTime(info->CreationTime);
+            entry.lastAccessTime = ToFileTime(info->LastAccessTime);
+            entry.lastWriteTime = ToFileTime(info->LastWriteTime);
             if (entry.name != L"." && entry.name != L"..")
                 entries.push_back(std::move(entry));
             if (info->NextEntryOffset == 0)

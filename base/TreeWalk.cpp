@@ -78,13 +78,14 @@ Top OpenGuardedTop(const std::wstring& path,
     if (!OpenEntry(extended, access, fallback, top))
         return IsMissingError(GetLastError()) ? Top::kMissing : Top::kFailed;
     FileObjectId byName;
+    FileObjectId held;
     const char* refusal = nullptr;
     if (top.IsLink() || IsLinkAttributes(GetFileAttributesW(extended.c_str())))
         refusal = kLinkTop;
-    else if (!ReadFileObjectId(extended, byName) || !(byName == top.Id()))
+    else if (!top.ReadId(held) || !ReadFileObjectId(extended, byName) || !(byName == held))
         refusal = kReplacedTop;
     else
-        refusal = TreeTargetRefusal(full, top.Id());
+        refusal = TreeTargetRefusal(full, held);
     if (refusal == nullptr)
         return Top::kOpened;
     TraceTreeRefusal(full, refusal);
@@ -95,10 +96,12 @@ Top OpenGuardedTop(const std::wstring& path,
 // Deletes an opened file through its handle. A read-only file loses that
 // attribute first. One that is in use may be renamed aside and queued for
 // deletion at restart; it then still stands in its folder.
-bool DeleteOpenedFile(const EntryHandle& file, const std::wstring& path, bool renameAside) {
+bool DeleteOpenedFile(const EntryHandle& file,
+                      DWORD attributes,
+                      const std::wstring& path,
+                      bool renameAside) {
     if (file.MarkForDeletion())
         return true;
-    const DWORD attributes = file.Info().dwFileAttributes;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         FILE_BASIC_INFO basic = {};
         basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY & kCopiedAttributes)
@@ -202,13 +205,13 @@ private:
         }
         const bool opened =
             entry.IsFolder() ? OpenFolder(path, true, handle) : OpenFileForDelete(path, handle);
-        if (!opened || !handle.IsListedEntry(entry, level.folder.Info().dwVolumeSerialNumber))
+        if (!opened || !handle.IsListedEntry(entry))
             return false;
         if (entry.IsFolder()) {
             child = MakeDeleteLevel(std::move(handle), path);
             return true;
         }
-        return DeleteOpenedFile(handle, path, m_options.renameInUseAside);
+        return DeleteOpenedFile(handle, entry.attributes, path, m_options.renameInUseAside);
     }
 
     const TreeDeleteOptions& m_options;
@@ -250,8 +253,7 @@ bool ListSourceTree(EntryHandle&& top, const std::wstring& path, std::vector<Cop
             auto child = std::make_unique<Level>();
             child->relative = copy.relative;
             if (!OpenFolder(path + L"\\" + copy.relative, false, child->folder) ||
-                !child->folder.IsListedEntry(entry, level.folder.Info().dwVolumeSerialNumber) ||
-                !child->folder.List(child->entries))
+                !child->folder.IsListedEntry(entry) || !child->folder.List(child->entries))
                 return false;
             stack.push_back(std::move(child));
         }
@@ -268,11 +270,17 @@ bool CreateCopyFolder(const std::wstring& path, EntryHandle& folder) {
            !IsLinkAttributes(GetFileAttributesW(path.c_str()));
 }
 
+// Copies an opened file's data to a new file; the copy takes the listed
+// file's attributes and times, as a copy by the system does.
 bool CopyOpenedFile(const EntryHandle& source,
+                    const ListedEntry& listed,
                     const std::wstring& target,
                     std::vector<BYTE>& buffer) {
-    ScopedFile out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const DWORD attributes = listed.attributes & kCopiedAttributes;
+    ScopedFile out(CreateFileW(
+        target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        (attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
+        nullptr));
     if (!out.IsValid())
         return false;
     for (;;) {
@@ -286,24 +294,14 @@ bool CopyOpenedFile(const EntryHandle& source,
         if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read)
             return false;
     }
-    const BY_HANDLE_FILE_INFORMATION& info = source.Info();
-    FILE_BASIC_INFO basic = {};
-    basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
-    basic.CreationTime.HighPart = static_cast<LONG>(info.ftCreationTime.dwHighDateTime);
-    basic.LastAccessTime.LowPart = info.ftLastAccessTime.dwLowDateTime;
-    basic.LastAccessTime.HighPart = static_cast<LONG>(info.ftLastAccessTime.dwHighDateTime);
-    basic.LastWriteTime.LowPart = info.ftLastWriteTime.dwLowDateTime;
-    basic.LastWriteTime.HighPart = static_cast<LONG>(info.ftLastWriteTime.dwHighDateTime);
-    const DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
-    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(out.Get(), FileBasicInfo, &basic, sizeof(basic)) != FALSE;
+    return SetFileTime(out.Get(), &listed.creationTime, &listed.lastAccessTime,
+                       &listed.lastWriteTime) != FALSE;
 }
 
 // Creates the copy of the listed tree: the folders as they come, each file
 // from a handle that is checked to be the listed file.
 bool CopyListedTree(const std::wstring& from,
                     const std::wstring& to,
-                    DWORD volume,
                     const std::vector<CopyEntry>& entries) {
     struct Pinned {
         std::wstring relative;
@@ -333,8 +331,8 @@ bool CopyListedTree(const std::wstring& from,
             continue;
         }
         EntryHandle file;
-        if (!file.Open(source, GENERIC_READ) || !file.IsListedEntry(entry.listed, volume) ||
-            !CopyOpenedFile(file, target, buffer))
+        if (!file.Open(source, GENERIC_READ) || !file.IsListedEntry(entry.listed) ||
+            !CopyOpenedFile(file, entry.listed, target, buffer))
             return false;
     }
     return true;
@@ -353,7 +351,6 @@ bool CopyTreeUnchecked(const std::wstring& source,
     if (!OpenFolder(from, false, top) || !top.IsFolder() || top.IsLink() ||
         IsLinkAttributes(GetFileAttributesW(from.c_str())))
         return false;
-    const DWORD volume = top.Info().dwVolumeSerialNumber;
     std::vector<CopyEntry> entries;
     if (!ListSourceTree(std::move(top), from, entries))
         return false;
@@ -364,7 +361,7 @@ bool CopyTreeUnchecked(const std::wstring& source,
         if (fromFull.size() + longest >= pathLimit || toFull.size() + longest >= pathLimit)
             return false;
     }
-    return CopyListedTree(from, to, volume, entries);
+    return CopyListedTree(from, to, entries);
 }
 
 }  // namespace
@@ -383,7 +380,7 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
     }
     try {
         if (!top.IsFolder())
-            return DeleteOpenedFile(top, extended, options.renameInUseAside);
+            return DeleteOpenedFile(top, top.Attributes(), extended, options.renameInUseAside);
         TreeDeleter deleter(options);
         return deleter.DeleteFolder(std::move(top), extended);
     } catch (const std::bad_alloc&) {

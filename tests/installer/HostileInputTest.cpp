@@ -385,8 +385,10 @@ TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
     for (const std::wstring& canary : canaries)
         ASSERT_TRUE(WriteFileBytes(canary, "keep"));
     const std::wstring planted[] = {folderA + L"\\" + up + L"RvTree_Victim",
-                                    folderA + L"\\Task", folderA + L"\\Task\\" + up + up + L"RvTree_Out",
-                                    MovedAside(), MovedAside() + L"\\sub",
+                                    folderA + L"\\Task",
+                                    folderA + L"\\Task\\" + up + up + L"RvTree_Out",
+                                    MovedAside(),
+                                    MovedAside() + L"\\sub",
                                     MovedAside() + L"\\sub\\..RvTreeTwin"};
     for (const std::wstring& folder : planted)
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
@@ -408,9 +410,10 @@ TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
     ASSERT_TRUE(
         WritePrivateProfileStringW(L"config", L"waitdel", scratch.c_str(), dataConfig.c_str()));
 
-    const HostRun run = bed.Install("{\"subDir\":\"RvTree_B\",\"ExplorerKey\":\"RvTestTreeB\","
-                                    "\"CLSID\":\"" +
-                                    std::string(kClsidC) + "\"}");
+    const HostRun run = bed.Install(
+        "{\"subDir\":\"RvTree_B\",\"ExplorerKey\":\"RvTestTreeB\","
+        "\"CLSID\":\"" +
+        std::string(kClsidC) + "\"}");
     EXPECT_EQ(run.code, 0u) << run.desc;
     for (const std::wstring& canary : canaries)
         EXPECT_EQ(ReadFileBytes(canary), "keep") << Narrow(canary);
