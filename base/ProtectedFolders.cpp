@@ -121,7 +121,9 @@ std::wstring WindowsFolder() {
     return length > 0 && length < MAX_PATH ? std::wstring(path) : std::wstring();
 }
 
-std::vector<std::wstring> ProtectedFolderPaths() {
+namespace {
+
+std::vector<std::wstring> LookUpProtectedFolderPaths() {
     std::vector<std::wstring> folders;
     for (int csidl = 0; csidl <= kLastCsidl; ++csidl) {
         wchar_t special[MAX_PATH] = {};
@@ -135,12 +137,153 @@ std::vector<std::wstring> ProtectedFolderPaths() {
     return folders;
 }
 
-bool IsProtectedFolder(const std::wstring& path) {
-    if (IsRootFolder(path))
-        return true;
-    for (const std::wstring& folder : ProtectedFolderPaths()) {
-        if (IsSameFolder(path, folder))
+// A protected folder by its full name, with its file index when it exists.
+struct KnownFolder {
+    std::wstring full;
+    bool exists = false;
+    std::uint64_t index = 0;
+};
+
+// Where the system says the object named by `path` really is (links on the
+// way resolved); empty when it cannot say.
+std::wstring FinalPath(const std::wstring& path) {
+    ScopedFile file(CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid())
+        return std::wstring();
+    wchar_t final[MAX_PATH + 8] = {};
+    const DWORD length =
+        GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH + 8, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= MAX_PATH + 8)
+        return std::wstring();
+    std::wstring result(final, length);
+    if (result.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + result.substr(8);
+    if (result.compare(0, 4, L"\\\\?\\") == 0)
+        return result.substr(4);
+    return result;
+}
+
+}  // namespace
+
+struct ProtectedFolderScope::Snapshot {
+    bool havePaths = false;
+    std::vector<std::wstring> paths;
+    bool haveFolders = false;
+    std::vector<KnownFolder> folders;
+    bool haveHolding = false;
+    std::vector<KnownFolder> holding;  // each protected folder and every folder above it
+};
+
+namespace {
+
+thread_local ProtectedFolderScope::Snapshot* t_snapshot = nullptr;
+
+std::vector<KnownFolder> LookUpKnownFolders(const std::vector<std::wstring>& paths) {
+    std::vector<KnownFolder> folders;
+    for (const std::wstring& path : paths) {
+        KnownFolder folder;
+        folder.full = FullFolderPath(path);
+        folder.exists = ReadFileIndex(folder.full, folder.index);
+        folders.push_back(folder);
+    }
+    return folders;
+}
+
+// Every protected folder and each folder above it, once each.
+std::vector<KnownFolder> LookUpHoldingFolders(const std::vector<std::wstring>& paths) {
+    std::vector<std::wstring> chain;
+    std::vector<std::wstring> seen;
+    for (const std::wstring& path : paths) {
+        const std::wstring full = FullFolderPath(path);
+        for (std::wstring start : {full, FinalPath(full)}) {
+            const size_t root = AbsoluteRootLength(start);
+            while (root != 0) {
+                const bool known = std::any_of(
+                    seen.begin(), seen.end(),
+                    [&](const std::wstring& other) { return EqualIgnoringCase(other, start); });
+                if (!known) {
+                    seen.push_back(start);
+                    chain.push_back(start);
+                }
+                if (start.size() <= root)
+                    break;
+                const size_t separator = start.find_last_of(L"\\/");
+                start = start.substr(
+                    0, separator == std::wstring::npos || separator < root ? root : separator);
+            }
+        }
+    }
+    return LookUpKnownFolders(chain);
+}
+
+const std::vector<std::wstring>& CachedPaths(ProtectedFolderScope::Snapshot& snapshot) {
+    if (!snapshot.havePaths) {
+        snapshot.paths = LookUpProtectedFolderPaths();
+        snapshot.havePaths = true;
+    }
+    return snapshot.paths;
+}
+
+// Whether a known folder with the target's index is the target itself.
+bool AnyIs(const std::vector<KnownFolder>& folders, const FileObjectId& target) {
+    for (const KnownFolder& folder : folders) {
+        FileObjectId id;
+        if (folder.exists && folder.index == target.index && ReadFileObjectId(folder.full, id) &&
+            id == target)
             return true;
     }
     return false;
+}
+
+}  // namespace
+
+ProtectedFolderScope::ProtectedFolderScope() : m_snapshot(new Snapshot), m_previous(t_snapshot) {
+    t_snapshot = m_snapshot;
+}
+
+ProtectedFolderScope::~ProtectedFolderScope() {
+    t_snapshot = m_previous;
+    delete m_snapshot;
+}
+
+std::vector<std::wstring> ProtectedFolderPaths() {
+    return t_snapshot != nullptr ? CachedPaths(*t_snapshot) : LookUpProtectedFolderPaths();
+}
+
+bool IsProtectedFolder(const std::wstring& path) {
+    if (IsRootFolder(path))
+        return true;
+    std::vector<KnownFolder> uncached;
+    const std::vector<KnownFolder>* folders = &uncached;
+    if (t_snapshot != nullptr) {
+        if (!t_snapshot->haveFolders) {
+            t_snapshot->folders = LookUpKnownFolders(CachedPaths(*t_snapshot));
+            t_snapshot->haveFolders = true;
+        }
+        folders = &t_snapshot->folders;
+    } else {
+        uncached = LookUpKnownFolders(LookUpProtectedFolderPaths());
+    }
+    // Equal full names, or one object under two names (8.3 names, links).
+    const std::wstring full = FullFolderPath(path);
+    if (full.empty())
+        return false;
+    for (const KnownFolder& folder : *folders) {
+        if (EqualIgnoringCase(full, folder.full))
+            return true;
+    }
+    FileObjectId id;
+    return ReadFileIndex(full, id.index) && ReadFileObjectId(full, id) && AnyIs(*folders, id);
+}
+
+bool HoldsProtectedFolder(const FileObjectId& target) {
+    if (t_snapshot == nullptr)
+        return AnyIs(LookUpHoldingFolders(LookUpProtectedFolderPaths()), target);
+    if (!t_snapshot->haveHolding) {
+        t_snapshot->holding = LookUpHoldingFolders(CachedPaths(*t_snapshot));
+        t_snapshot->haveHolding = true;
+    }
+    return AnyIs(t_snapshot->holding, target);
 }

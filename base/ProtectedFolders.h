@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/FileIdentity.h"
+
 // The full form of a path (GetFullPathNameW): '/' turned into '\', trailing
 // separators removed except a root's own. Empty when it cannot be formed.
 std::wstring FullFolderPath(const std::wstring& path);
@@ -33,3 +35,26 @@ std::vector<std::wstring> ProtectedFolderPaths();
 
 // True when the folder is a root or one of ProtectedFolderPaths.
 bool IsProtectedFolder(const std::wstring& path);
+
+// True when the object with id `target` is a protected folder or a folder
+// above one, along the protected folder's name or along where it really
+// is (links on the way resolved).
+bool HoldsProtectedFolder(const FileObjectId& target);
+
+// While one lives on a thread, the protected folders and their ids are
+// looked up once, at the first question, instead of at every question
+// (each look-up costs Wine tens of milliseconds). An install holds one for
+// its whole run: the folders must not change under it anyway.
+class ProtectedFolderScope {
+public:
+    ProtectedFolderScope();
+    ~ProtectedFolderScope();
+    ProtectedFolderScope(const ProtectedFolderScope&) = delete;
+    ProtectedFolderScope& operator=(const ProtectedFolderScope&) = delete;
+
+    struct Snapshot;
+
+private:
+    Snapshot* m_snapshot;
+    Snapshot* m_previous;
+};

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <set>
 #include <vector>
 
 #include "base/DeleteGuard.h"
@@ -44,52 +43,13 @@ std::vector<std::wstring> PathAndParents(const std::wstring& fullPath) {
     return chain;
 }
 
-// Where the system says the object named by `path` really is (links on the
-// way resolved); empty when it cannot say.
-std::wstring FinalPath(const std::wstring& path) {
-    ScopedFile file(CreateFileW(path.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.IsValid())
-        return std::wstring();
-    wchar_t final[MAX_PATH + 8] = {};
-    const DWORD length =
-        GetFinalPathNameByHandleW(file.Get(), final, MAX_PATH + 8, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= MAX_PATH + 8)
-        return std::wstring();
-    std::wstring result(final, length);
-    if (result.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        return L"\\\\" + result.substr(8);
-    if (result.compare(0, 4, L"\\\\?\\") == 0)
-        return result.substr(4);
-    return result;
-}
-
-// Adds the ids of `folder` and of every folder above it, both along its
-// name and along where it really is.
-void AddHoldingIds(const std::wstring& folder,
-                   std::set<std::wstring>& seen,
-                   std::set<FileObjectId>& ids) {
-    const std::wstring full = FullFolderPath(folder);
-    for (const std::wstring& start : {full, FinalPath(full)}) {
-        for (const std::wstring& path : PathAndParents(start)) {
-            std::wstring key = path;
-            CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-            if (!seen.insert(key).second)
-                continue;
-            FileObjectId id;
-            if (ReadFileObjectId(path, id))
-                ids.insert(id);
-        }
-    }
-}
-
-bool HoldsAny(const std::vector<std::wstring>& folders, const FileObjectId& target) {
-    std::set<std::wstring> seen;
-    std::set<FileObjectId> ids;
-    for (const std::wstring& folder : folders)
-        AddHoldingIds(folder, seen, ids);
-    return ids.count(target) != 0;
+// Whether the object at `path` is the one with id `target`: the index
+// first, which Wine answers quickly, the volume only where it agrees.
+bool IsObject(const std::wstring& path, const FileObjectId& target) {
+    std::uint64_t index = 0;
+    FileObjectId id;
+    return ReadFileIndex(path, index) && index == target.index && ReadFileObjectId(path, id) &&
+           id == target;
 }
 
 }  // namespace
@@ -112,16 +72,19 @@ const char* TreeTargetRefusal(const std::wstring& fullPath, const FileObjectId& 
     FileObjectId windows;
     if (ReadFileObjectId(WindowsFolder(), windows)) {
         for (const std::wstring& path : chain) {
-            FileObjectId id;
-            if (ReadFileObjectId(path, id) && id == windows)
+            if (IsObject(path, windows))
                 return kInsideWindows;
         }
     }
-    if (HoldsAny(ProtectedFolderPaths(), target))
+    if (HoldsProtectedFolder(target))
         return kHoldsProtected;
     std::wstring dataFolder;
-    if (GetStandardPath(dataFolder, kPathLocalDataDir) && HoldsAny({dataFolder}, target))
-        return kHoldsDataFolder;
+    if (GetStandardPath(dataFolder, kPathLocalDataDir)) {
+        for (const std::wstring& path : PathAndParents(FullFolderPath(dataFolder))) {
+            if (IsObject(path, target))
+                return kHoldsDataFolder;
+        }
+    }
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "installer/RvInstallerMain.h"
 
+#include "base/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "installer/InstallResult.h"
 #include "installer/InstallerLogSites.h"
@@ -11,6 +12,9 @@
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     if (!ReadRequest(request))
         return kRequestUnusable;
+    // The install asks about the protected folders at every folder check
+    // and tree operation; they are looked up once for the whole run.
+    const ProtectedFolderScope protectedFolders;
 
     ReadInstalledRecord();
 
