@@ -7,7 +7,6 @@
 #include "base/DeleteGuard.h"
 #include "base/PathString.h"
 #include "base/ProtectedFolders.h"
-#include "base/ScopedHandle.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"
