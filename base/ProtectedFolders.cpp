@@ -99,6 +99,22 @@ std::wstring FullFolderPath(const std::wstring& path) {
     return StripTrailingSeparators(full);
 }
 
+std::vector<std::wstring> PathAndParents(const std::wstring& fullPath) {
+    std::vector<std::wstring> chain;
+    const size_t root = AbsoluteRootLength(fullPath);
+    if (root == 0)
+        return chain;
+    for (std::wstring walk = fullPath;;) {
+        chain.push_back(walk);
+        if (walk.size() <= root)
+            break;
+        const size_t separator = walk.find_last_of(L"\\/");
+        walk =
+            walk.substr(0, separator == std::wstring::npos || separator < root ? root : separator);
+    }
+    return chain;
+}
+
 bool IsSameFolder(const std::wstring& a, const std::wstring& b) {
     const std::wstring fullA = FullFolderPath(a);
     const std::wstring fullB = FullFolderPath(b);
@@ -194,24 +210,14 @@ std::vector<KnownFolder> LookUpKnownFolders(const std::vector<std::wstring>& pat
 // Every protected folder and each folder above it, once each.
 std::vector<KnownFolder> LookUpHoldingFolders(const std::vector<std::wstring>& paths) {
     std::vector<std::wstring> chain;
-    std::vector<std::wstring> seen;
     for (const std::wstring& path : paths) {
         const std::wstring full = FullFolderPath(path);
-        for (std::wstring start : {full, FinalPath(full)}) {
-            const size_t root = AbsoluteRootLength(start);
-            while (root != 0) {
-                const bool known = std::any_of(
-                    seen.begin(), seen.end(),
-                    [&](const std::wstring& other) { return EqualIgnoringCase(other, start); });
-                if (!known) {
-                    seen.push_back(start);
-                    chain.push_back(start);
-                }
-                if (start.size() <= root)
-                    break;
-                const size_t separator = start.find_last_of(L"\\/");
-                start = start.substr(
-                    0, separator == std::wstring::npos || separator < root ? root : separator);
+        for (const std::wstring& start : {full, FinalPath(full)}) {
+            for (const std::wstring& folder : PathAndParents(start)) {
+                if (std::none_of(chain.begin(), chain.end(), [&](const std::wstring& known) {
+                        return EqualIgnoringCase(known, folder);
+                    }))
+                    chain.push_back(folder);
             }
         }
     }

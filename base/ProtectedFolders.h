@@ -14,6 +14,10 @@
 // separators removed except a root's own. Empty when it cannot be formed.
 std::wstring FullFolderPath(const std::wstring& path);
 
+// The full path and each of its parents up to its root, longest first
+// ("C:\a\b", "C:\a", "C:\"); empty for a path without an absolute root.
+std::vector<std::wstring> PathAndParents(const std::wstring& fullPath);
+
 // True when both texts name one folder: their full forms are equal without
 // regard to case, or both exist and are the same file-system object (which
 // also catches 8.3 short names and other spellings).

@@ -25,23 +25,6 @@ bool IsLinkAttributes(DWORD attributes) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// The path and each of its parents up to its root, longest first.
-std::vector<std::wstring> PathAndParents(const std::wstring& fullPath) {
-    std::vector<std::wstring> chain;
-    const size_t root = AbsoluteRootLength(fullPath);
-    if (root == 0)
-        return chain;
-    for (std::wstring walk = fullPath;;) {
-        chain.push_back(walk);
-        if (walk.size() <= root)
-            break;
-        const size_t separator = walk.find_last_of(L"\\/");
-        walk =
-            walk.substr(0, separator == std::wstring::npos || separator < root ? root : separator);
-    }
-    return chain;
-}
-
 // Whether the object at `path` is the one with id `target`: the index
 // first, which Wine answers quickly, the volume only where it agrees.
 bool IsObject(const std::wstring& path, const FileObjectId& target) {
