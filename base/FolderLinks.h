@@ -13,8 +13,8 @@ bool IsLinkPath(const std::wstring& path);
 // Adds the links anywhere in the folder tree, hidden ones included, found
 // without entering any link; each named "<folder>\...\<name>". False when
 // a folder of the tree could not be listed (what it holds is then unknown)
-// or a path in the tree has MAX_PATH characters or more (the shell's tree
-// operations cannot name it): either way the tree is not for the shell.
+// or a path in the tree has MAX_PATH characters or more: either way the
+// tree is not moved by copying it (see MoveTree in base/TreeWalk.h).
 bool FindTreeLinks(const std::wstring& folder, std::vector<std::wstring>& links);
 
 // Removes the link itself. The link is opened without being followed, and
