@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "installer/Base64Text.h"
-#include "installer/InstallRequest.h"
+#include "installer/request/Base64Text.h"
+#include "installer/request/InstallRequest.h"
 #include "tests/support/Base64Encode.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "installer/InstallResult.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/InstallerModule.h"
-#include "installer/RequestEnvelope.h"
-#include "installer/RequestReader.h"
+#include "installer/request/RequestEnvelope.h"
+#include "installer/request/RequestReader.h"
 #include "installer/RvInstallException.h"
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {

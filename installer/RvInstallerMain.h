@@ -5,7 +5,7 @@
 #include <string>
 
 #include "installer/InstallJournal.h"
-#include "installer/InstallRequest.h"
+#include "installer/request/InstallRequest.h"
 
 struct InstallEnvelope;
 

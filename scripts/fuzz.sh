@@ -35,10 +35,10 @@ esac
 # The product sources each target covers, and what it links beyond them.
 all_targets=(InstallRequestFuzz CmdLineParserFuzz Base64TextFuzz PathStringFuzz TextCaseFuzz)
 declare -A sources=(
-    [InstallRequestFuzz]="installer/RequestReader.cpp installer/RequestEnvelope.cpp
-        installer/Base64Text.cpp installer/InstallRequest.cpp installer/JsonKinds.cpp"
+    [InstallRequestFuzz]="installer/request/RequestReader.cpp installer/request/RequestEnvelope.cpp
+        installer/request/Base64Text.cpp installer/request/InstallRequest.cpp installer/request/JsonKinds.cpp"
     [CmdLineParserFuzz]=launcher/CmdLineParser.cpp
-    [Base64TextFuzz]=installer/Base64Text.cpp
+    [Base64TextFuzz]=installer/request/Base64Text.cpp
     [PathStringFuzz]=base/PathString.cpp
     [TextCaseFuzz]=base/TextCase.cpp
 )

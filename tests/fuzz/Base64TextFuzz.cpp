@@ -1,5 +1,5 @@
 // Fuzz target for the Base64 decoding of the request text.
-#include "installer/Base64Text.h"
+#include "installer/request/Base64Text.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/Base64Encode.h"
 

@@ -19,10 +19,10 @@
 #include <utility>
 #include <vector>
 
-#include "installer/Base64Text.h"
-#include "installer/InstallRequest.h"
-#include "installer/RequestEnvelope.h"
-#include "installer/RequestReader.h"
+#include "installer/request/Base64Text.h"
+#include "installer/request/InstallRequest.h"
+#include "installer/request/RequestEnvelope.h"
+#include "installer/request/RequestReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/Base64Encode.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/InstallRequest.h"
+#include "installer/request/InstallRequest.h"
 #include "tests/installer/InstallBed.h"
 #include "tests/support/Base64Encode.h"
 

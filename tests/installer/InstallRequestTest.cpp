@@ -1,4 +1,4 @@
-#include "installer/InstallRequest.h"
+#include "installer/request/InstallRequest.h"
 
 #include <gtest/gtest.h>
 

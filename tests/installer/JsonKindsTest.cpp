@@ -1,4 +1,4 @@
-#include "installer/JsonKinds.h"
+#include "installer/request/JsonKinds.h"
 
 #include <gtest/gtest.h>
 #include <json/value.h>

@@ -1,4 +1,4 @@
-#include "installer/RequestEnvelope.h"
+#include "installer/request/RequestEnvelope.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// The install body: completes a pending deletion, checks both modules,
+// The install sequence: completes a pending deletion, checks both modules,
 // chooses and creates the install folder, copies the modules into it and
 // hands over to registration, records and retirement.
 #include <windows.h>

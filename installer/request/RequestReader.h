@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "installer/InstallRequest.h"
-#include "installer/RequestEnvelope.h"
+#include "installer/request/InstallRequest.h"
+#include "installer/request/RequestEnvelope.h"
 
 // Reads the envelope and decodes its parameters over `request`. An empty,
 // undecodable or unreadable parameters document leaves every field of

@@ -1,6 +1,6 @@
-#include "installer/RequestReader.h"
+#include "installer/request/RequestReader.h"
 
-#include "installer/Base64Text.h"
+#include "installer/request/Base64Text.h"
 
 bool ReadInstallRequest(const std::string& text,
                         InstallEnvelope& envelope,

@@ -1,4 +1,4 @@
-#include "installer/Base64Text.h"
+#include "installer/request/Base64Text.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "installer/InstallRequest.h"
+#include "installer/request/InstallRequest.h"
 
 #include <json/value.h>
 
 #include <utility>
 
-#include "installer/JsonKinds.h"
+#include "installer/request/JsonKinds.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "installer/JsonKinds.h"
+#include "installer/request/JsonKinds.h"
 
 #include <json/reader.h>
 #include <json/value.h>

@@ -1,8 +1,8 @@
-#include "installer/RequestEnvelope.h"
+#include "installer/request/RequestEnvelope.h"
 
 #include <json/value.h>
 
-#include "installer/JsonKinds.h"
+#include "installer/request/JsonKinds.h"
 
 bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope) {
     Json::Value document;
