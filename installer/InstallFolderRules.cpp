@@ -88,3 +88,18 @@ bool IsAbsoluteFolderPath(const std::wstring& path) {
     const size_t root = AbsoluteRootLength(path);
     return root > 0 && root < StripTrailingSeparators(path).size();
 }
+
+bool IsSameOrInsidePath(const std::wstring& inner, const std::wstring& outer) {
+    const std::wstring in = StripTrailingSeparators(inner);
+    const std::wstring out = StripTrailingSeparators(outer);
+    if (out.empty() || in.size() < out.size())
+        return false;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const bool bothSeparators = IsPathSeparator(in[i]) && IsPathSeparator(out[i]);
+        if (!bothSeparators && AsciiUpper(in[i]) != AsciiUpper(out[i]))
+            return false;
+    }
+    // A root keeps its separator ("C:\"), so what follows it is inside.
+    return in.size() == out.size() || IsPathSeparator(in[out.size()]) ||
+           IsPathSeparator(out.back());
+}

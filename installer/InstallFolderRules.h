@@ -23,3 +23,10 @@ bool IsAbsoluteFolderPath(const std::wstring& path);
 // `subDir`: no separator, no forbidden or control character, not all dots,
 // no trailing dot or blank, no device name.
 bool IsValidFileName(const std::wstring& name);
+
+// True when the full path `inner` names the folder `outer` or one below it,
+// judged on the text alone: '/' counts as '\', trailing separators are
+// ignored and ASCII letters compare without regard to case. Both paths
+// must be full forms; the file system's view (other spellings, 8.3 names)
+// is the caller's to add.
+bool IsSameOrInsidePath(const std::wstring& inner, const std::wstring& outer);

@@ -10,6 +10,7 @@
 #include "base/PathString.h"
 #include "base/ShellFileOperations.h"
 #include "base/TextConvert.h"
+#include "installer/OwnedFolders.h"
 
 bool InstallJournal::CreateFolder(const std::wstring& folder) {
     // The outermost missing folder on the way down from the first existing
@@ -51,4 +52,16 @@ bool InstallJournal::RemovePlaced() const {
         allGone = allGone && !PathExists(*it);
     }
     return allGone;
+}
+
+void InstallJournal::RecordOwnership(const std::wstring& folder) {
+    if (!IsRecordedOwnedFolder(folder) && RecordOwnedFolder(folder))
+        m_strOwnershipRecorded = folder;
+}
+
+void InstallJournal::UndoOwnershipRecord() const {
+    // A folder this install created and could not remove whole stays ours.
+    if (!m_strOwnershipRecorded.empty() &&
+        (m_strCreatedTop.empty() || !PathExists(m_strOwnershipRecorded)))
+        ForgetOwnedFolder(m_strOwnershipRecorded);
 }

@@ -1,7 +1,7 @@
 // What one install changed, step by step, so that a failed install undoes
 // exactly that and nothing else: the folders it created, the files it
-// placed where nothing was before, and the shell module it ran the
-// registration tool on.
+// placed where nothing was before, the record that proves its folder ours,
+// and the shell module it ran the registration tool on.
 #pragma once
 
 #include <string>
@@ -17,6 +17,12 @@ public:
     // whatever is found at that path at roll-back time is this install's.
     // Note a folder before anything placed inside it.
     void BeforePlacing(const std::wstring& path);
+
+    // Records the folder as ours under HKEY_LOCAL_MACHINE unless it already
+    // is; UndoOwnershipRecord drops that record again when the roll-back
+    // removed the folder, or when the folder was there before this install.
+    void RecordOwnership(const std::wstring& folder);
+    void UndoOwnershipRecord() const;
 
     void NoteRegistration(const std::string& shellPath) { m_strRegisteredShell = shellPath; }
 
@@ -36,4 +42,5 @@ private:
     std::wstring m_strCreatedTop;
     std::vector<std::wstring> m_placed;  // were not there before; in order
     std::string m_strRegisteredShell;
+    std::wstring m_strOwnershipRecorded;
 };

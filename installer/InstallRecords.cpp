@@ -7,6 +7,7 @@
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/OwnedFolders.h"
 #include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallerMain.h"
 
@@ -24,6 +25,11 @@ void CRvInstallerMain::ReadInstalledRecord() {
     const CAtlIniExt userConfig(
         JoinPath(JoinPath(JoinPath(m_strInstalledDir, L"Conf"), L"User"), L"Config.ini"));
     m_strInstalledExplorerKey = userConfig.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
+    // What proves the previous installation ours is read now, before this
+    // install registers anything: the new module may take over its class.
+    PruneOwnedFolders();
+    m_policy.ReadPrevious(m_strInstalledDir, userConfig.GetString("config", "CLSID"),
+                          m_strInstalledExplorerKey);
 }
 
 void CRvInstallerMain::WriteInstallInfo() {

@@ -16,9 +16,9 @@
 #include "base/ScopedHandle.h"
 #include "base/ShellFileOperations.h"
 #include "base/SystemInfo.h"
-#include "base/TreeGuard.h"
 #include "base/TextConvert.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/OwnedFolders.h"
 #include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallException.h"
 #include "installer/RvInstallerMain.h"
@@ -28,16 +28,21 @@ namespace {
 
 constexpr wchar_t kCoreExitEvent[] = L"Global\\PuShellExt_CoredllExitEvent_20150504";
 constexpr DWORD kCoreExitPauseMs = 20;
-constexpr wchar_t kMovedAsideName[] = L"otdx";
+// After the core module was asked to end, a carry-over blocked by a file it
+// held is tried again this many times, this far apart.
+constexpr int kCarryRetries = 10;
+constexpr DWORD kCarryRetryPauseMs = 100;
 
-// The user's temporary folder joined with "otdx": where a previous install
-// folder that cannot be deleted yet is moved.
-std::wstring MovedAsideFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    return JoinPath(temp, kMovedAsideName);
+// Sets the event that asks the running core module to end, then pauses
+// briefly. False when no core module runs (the event does not exist).
+bool AskCoreModuleToExit() {
+    ScopedHandle exitEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, kCoreExitEvent));
+    if (!exitEvent)
+        return false;
+    SetEvent(exitEvent.Get());
+    exitEvent.Reset();
+    Sleep(kCoreExitPauseMs);
+    return true;
 }
 
 // Whether two overlay key names name one registry key: the registry sees a
@@ -56,7 +61,14 @@ bool IsSameKeyName(const std::string& a, const std::string& b) {
 
 void CRvInstallerMain::CopyOrgFiles() {
     RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles");
-    const std::wstring folder = GetInstallFolder();
+    // Data is carried over only from an installation proven ours: the new
+    // folder is open to every user, and the record naming the previous
+    // folder is open to every user too.
+    if (!m_policy.IsPreviousOurs()) {
+        RV_STEP_LOG(kCopyOrgFiles, "nothing carried over from: " << WideToAnsi(m_strInstalledDir));
+        return;
+    }
+    const std::wstring& folder = m_strInstallFolder;
     for (const wchar_t* name : {L"Conf", L"Task"}) {
         const std::wstring source = JoinPath(m_strInstalledDir, name);
         if (!PathExists(source))
@@ -70,7 +82,19 @@ void CRvInstallerMain::CopyOrgFiles() {
         m_journal.BeforePlacing(target);
         m_journal.BeforePlacing(staging);
         ShellDelete(staging, true);
-        const bool copied = CopyFolderTree(source, staging);
+        bool copied = CopyFolderTree(source, staging);
+        // The running core module may hold a file of its data without
+        // sharing: it is asked to end, and the copy is tried again while
+        // it ends.
+        if (!copied && AskCoreModuleToExit()) {
+            RV_STEP_LOG(kCopyOrgFiles, "core module asked to exit for: " << WideToAnsi(source));
+            for (int attempt = 0; !copied && attempt < kCarryRetries; ++attempt) {
+                if (attempt > 0)
+                    Sleep(kCarryRetryPauseMs);
+                ShellDelete(staging, true);
+                copied = CopyFolderTree(source, staging);
+            }
+        }
         // A rename within the new folder, of this install's own staging copy
         // onto the name just cleared; it never replaces anything.
         if (!copied || !ShellDelete(target, true) ||
@@ -91,77 +115,64 @@ void CRvInstallerMain::CopyOrgFiles() {
     }
 }
 
-bool CRvInstallerMain::IsRetirableFolder(const std::wstring& folder, bool needsConf) {
-    // The record lies in a file that every user can write: only a folder
-    // that is an installation of this product may go, never one the system
-    // or the user owns, and never the folder just installed.
-    if (folder.empty() || IsProtectedFolder(folder) || IsSameFolder(folder, GetInstallFolder()))
-        return false;
-    return !needsConf || IsDirectory(JoinPath(folder, L"Conf"));
-}
-
 void CRvInstallerMain::RetireInstalled() {
     RV_STEP_LOG(kRetireInstalled, "RetireInstalled");
-    {
-        ScopedHandle exitEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, kCoreExitEvent));
-        if (exitEvent) {
-            SetEvent(exitEvent.Get());
-            exitEvent.Reset();
-            Sleep(kCoreExitPauseMs);
-            RV_STEP_LOG(kRetireInstalled, "core module asked to exit");
-        }
-    }
+    if (AskCoreModuleToExit())
+        RV_STEP_LOG(kRetireInstalled, "core module asked to exit");
 
-    // Only an installation of this product is unregistered and removed: the
-    // registration tool runs code of the module it is given, and the
-    // records that name the previous folder are open to every user.
-    const bool retirable = IsRetirableFolder(m_strInstalledDir, true);
+    // The registration tool runs code of the module it is given: only the
+    // proven previous installation's own module, directly in its folder.
     std::string shellPath;
     InstallProductConfig().GetString(
         "config", "ShellPath", shellPath,
         WideToAnsi(JoinPath(m_strInstalledDir, L"Dovadi.dll")).c_str());
     m_strInstalledShellPath = AnsiToWide(shellPath);
-    // A module that is not there has nothing registered to remove; the
-    // registration tool would only fail on it.
-    if (retirable && PathExists(m_strInstalledShellPath)) {
+    if (m_policy.MayRunPreviousModule(m_strInstalledShellPath)) {
         const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
         RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
+    } else if (PathExists(m_strInstalledShellPath)) {
+        RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
     }
 
     if (!IsSameKeyName(m_strInstalledExplorerKey, m_request.ExplorerKey)) {
-        const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
-        RegKey overlays;
-        if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey,
-                          KEY_READ | KEY_WRITE | view) == ERROR_SUCCESS) {
-            const LONG result = overlays.DeleteSubKey(m_strInstalledExplorerKey);
-            RV_STEP_LOG(kRetireInstalled,
-                        "DelExplorerKey:" << m_strInstalledExplorerKey << " ret = " << result);
+        if (m_policy.MayDeletePreviousKey()) {
+            const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
+            RegKey overlays;
+            if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey,
+                              KEY_READ | KEY_WRITE | view) == ERROR_SUCCESS) {
+                const LONG result = overlays.DeleteSubKey(m_strInstalledExplorerKey);
+                RV_STEP_LOG(kRetireInstalled,
+                            "DelExplorerKey:" << m_strInstalledExplorerKey << " ret = " << result);
+            }
+        } else {
+            RV_STEP_LOG(kRetireInstalled, "key left alone: " << m_strInstalledExplorerKey);
         }
     }
 
-    if (!retirable) {
-        RV_STEP_LOG(kRetireInstalled,
-                    "not an installation, left alone: " << WideToAnsi(m_strInstalledDir));
-        return;
-    }
-    // Never a folder that holds a protected one, lies in the Windows folder
-    // or is reached through a link: neither deleted, nor moved, nor left
-    // for the next install to delete.
-    if (const char* refusal = TreeTargetRefusal(m_strInstalledDir)) {
+    // Never a folder not proven ours, one that holds a protected one, lies
+    // in the Windows folder or is reached through a link: neither deleted,
+    // nor moved, nor left for the next install to delete.
+    if (const char* refusal = m_policy.RetirementRefusal()) {
         RV_STEP_LOG(kRetireInstalled,
                     "left alone: " << WideToAnsi(m_strInstalledDir) << " (" << refusal << ")");
         return;
     }
+    // An installation proven by its registration alone is recorded now, so
+    // that a deletion left for the next install is still proven then.
+    RecordOwnedFolder(m_strInstalledDir);
     const std::wstring movedAside = MovedAsideFolder();
     if (!movedAside.empty())
         ShellDelete(movedAside, true);
     const std::string installed = WideToAnsi(m_strInstalledDir);
     const bool deleted = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
     RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << deleted);
-    if (deleted)
+    if (deleted) {
+        ForgetOwnedFolder(m_strInstalledDir);
         return;
+    }
     if (!movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
         RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
+        ForgetOwnedFolder(m_strInstalledDir);
         return;
     }
     WriteDataConfig("config", "waitdel", installed.c_str());

@@ -3,7 +3,9 @@
 // hands over to registration, records and retirement.
 #include <windows.h>
 
+#include "base/AtlIniExt.h"
 #include "base/DataConfig.h"
+#include "base/FileIdentity.h"
 #include "base/FileOperations.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
@@ -12,9 +14,9 @@
 #include "base/ShellFileOperations.h"
 #include "base/StandardPaths.h"
 #include "base/SystemInfo.h"
-#include "base/TreeGuard.h"
 #include "base/TextConvert.h"
 #include "installer/InstallFolderRules.h"
+#include "installer/OwnedFolders.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallException.h"
@@ -33,6 +35,21 @@ constexpr int kSameFolder = 13;
 // The longest path the install itself names below its folder: the Server
 // configuration file inside the staging copy of a carried-over "Conf".
 constexpr wchar_t kLongestLayoutPath[] = L"\\Conf.carry\\Server\\Config.ini";
+
+constexpr DWORD kSettleBeforeDeleteMs = 200;
+
+// The shell module the previous installation recorded ("config" /
+// "ShellPath", the Server file first), or its folder's "Dovadi.dll".
+std::wstring RecordedShellPath(const std::wstring& installedDir) {
+    const std::wstring conf = JoinPath(installedDir, L"Conf");
+    for (const wchar_t* layer : {L"Server", L"User"}) {
+        const CAtlIniExt file(JoinPath(JoinPath(conf, layer), L"Config.ini"));
+        const std::string path = file.GetString("config", "ShellPath");
+        if (!path.empty())
+            return AnsiToWide(path);
+    }
+    return JoinPath(installedDir, L"Dovadi.dll");
+}
 
 [[noreturn]] void Fail(const char* message, int code = kFailed) {
     throw CRvInstallException(code, 0, message);
@@ -65,6 +82,8 @@ std::wstring CRvInstallerMain::GetInstallFolder() {
 
 int CRvInstallerMain::DoCheckValidInstall() {
     RV_STEP_LOG(kDoCheckValidInstall, "DoCheckValidInstall");
+    m_strInstallFolder = GetInstallFolder();
+    m_policy.SetNewFolder(m_strInstallFolder);
     CompletePendingDeletion();
 
     const std::string shellSource =
@@ -75,7 +94,7 @@ int CRvInstallerMain::DoCheckValidInstall() {
     if (!IsValidPEImage(coreSource))
         Fail("core pe error");
 
-    const std::wstring folder = GetInstallFolder();
+    const std::wstring& folder = m_strInstallFolder;
     RV_STEP_LOG(kDoCheckValidInstall, "InstallFolder: " << WideToAnsi(folder));
     CheckInstallFolder(folder);
     // Refused before anything is created: nothing to roll back.
@@ -87,6 +106,9 @@ int CRvInstallerMain::DoCheckValidInstall() {
 
     if (!m_journal.CreateFolder(folder))
         Fail("make dir");
+    // From here on the folder is ours: recorded where only an administrator
+    // can write, so that the next install may retire it.
+    m_journal.RecordOwnership(folder);
     // Everyone may write below the install folder, so that the product's
     // programs can update their files whoever runs them.
     GrantEveryoneAccess(WideToAnsi(folder));
@@ -116,6 +138,18 @@ void CRvInstallerMain::CheckInstallFolder(const std::wstring& folder) {
     // catches short names and other spellings of the recorded folder.
     if (IsSameFolder(m_strInstalledDir, folder))
         Fail("same folder", kSameFolder);
+    if (const char* refusal = m_policy.NewFolderRefusal()) {
+        RV_STEP_LOG(kDoCheckValidInstall,
+                    "install folder refused: " << WideToAnsi(folder) << " (" << refusal << ")");
+        Fail("invalid subDir");
+    }
+}
+
+void CRvInstallerMain::CheckNoLink(const std::wstring& path, const char* message) {
+    if (!FolderPolicy::MayWriteThrough(path)) {
+        RV_STEP_LOG(kDoCheckValidInstall, "link in the install folder: " << WideToAnsi(path));
+        Fail(message);
+    }
 }
 
 void CRvInstallerMain::PlaceModules(const std::wstring& folder,
@@ -130,11 +164,13 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
     RV_STEP_LOG(kDoCheckValidInstall,
                 "strInstallFolder: " << WideToAnsi(folder) << " , strModulePath: " << coreSource);
     RV_STEP_LOG(kDoCheckValidInstall, "CopyThis: " << shellSource << " to path = " << shellTarget);
+    CheckNoLink(shellDestination, "copy shell");
     m_journal.BeforePlacing(shellDestination);
     if (!CopyFileWithRetry(shellTarget.c_str(), shellSource.c_str()))
         Fail("copy shell");
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
+    CheckNoLink(coreDestination, "copy core");
     m_journal.BeforePlacing(coreDestination);
     // The core module's own name directly in the install folder: the copy
     // below replaces whatever stands there anyway. A folder or folder link
@@ -145,6 +181,8 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
 
     // The crash-report program is optional: without it only crash reports
     // are missing.
+    if (!FolderPolicy::MayWriteThrough(dumpReportDestination))
+        return;
     m_journal.BeforePlacing(dumpReportDestination);
     CopyFileWithRetry(WideToAnsi(dumpReportDestination).c_str(),
                       (m_strTmpDir + kDumpReportName).c_str());
@@ -152,6 +190,10 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
 
 void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
     const std::wstring conf = JoinPath(folder, L"Conf");
+    for (const std::wstring& path : {conf, JoinPath(conf, L"Server"), JoinPath(conf, L"User"),
+                                     JoinPath(JoinPath(conf, L"Server"), L"Config.ini"),
+                                     JoinPath(JoinPath(conf, L"User"), L"Config.ini")})
+        CheckNoLink(path, "make dir");
     m_journal.BeforePlacing(conf);
     m_journal.BeforePlacing(JoinPath(conf, L"Server"));
     m_journal.BeforePlacing(JoinPath(conf, L"User"));
@@ -170,19 +212,51 @@ void CRvInstallerMain::CompletePendingDeletion() {
     if (waitdel.empty())
         return;
     const std::wstring folder = AnsiToWide(waitdel);
-    // A partly deleted folder may have lost its "Conf" already; the
-    // recorded installation itself is never a pending deletion. What may
-    // never be deleted is not worth keeping a record of either.
-    const char* refusal = TreeTargetRefusal(folder);
-    if (refusal == nullptr && !IsRetirableFolder(folder, false))
-        refusal = "a protected folder or the new installation";
-    if (refusal == nullptr && IsSameFolder(folder, m_strInstalledDir))
-        refusal = "the recorded installation";
-    if (refusal != nullptr) {
+    // What may not be deleted is not worth keeping a record of either.
+    if (const char* refusal = m_policy.PendingDeletionRefusal(folder)) {
         RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel << " (" << refusal << ")");
         WriteDataConfig("config", "waitdel", nullptr);
         return;
     }
-    if (ShellDelete(folder, true))
+    if (ShellDelete(folder, true)) {
+        ForgetOwnedFolder(folder);
         WriteDataConfig("config", "waitdel", nullptr);
+    }
+}
+
+// The roll-back of a failed install: the sequence above read backwards, as
+// far as the journal says it went, and nothing else.
+void CRvInstallerMain::ClearInstalled() {
+    RV_STEP_LOG(kClearInstalled, "ClearInstalled");
+    if (!m_bNewFolder)
+        return;
+    const std::wstring& folder = m_strInstallFolder;
+    if (!PathExists(folder) && m_journal.CreatedTopFolder().empty())
+        return;
+    Sleep(kSettleBeforeDeleteMs);
+    if (!m_journal.RegisteredShell().empty())
+        RollBackRegistration();
+    const bool deleted = m_journal.RemovePlaced();
+    m_journal.UndoOwnershipRecord();
+    RV_STEP_LOG(kClearInstalled,
+                "DelInstallFolder:" << WideToAnsi(folder) << " bret = " << (deleted ? 1 : 0));
+}
+
+void CRvInstallerMain::RollBackRegistration() {
+    // The new module's registration may have replaced the class or the
+    // overlay key of the previous installation: remove what points at the
+    // new module before its file goes, then register the previous module
+    // again so that its overlay works as before. Only a module of the
+    // proven previous installation runs.
+    const std::string newShell = m_journal.RegisteredShell();
+    const DWORD unregistered = RegisterServer(newShell.c_str(), kUnregisterServer);
+    RV_STEP_LOG(kClearInstalled, "UnregisterShell:" << newShell << " bret = " << unregistered);
+
+    const std::wstring previousShell = RecordedShellPath(m_strInstalledDir);
+    if (!m_policy.MayRunPreviousModule(previousShell) ||
+        IsSameFileObject(previousShell, AnsiToWide(newShell)))
+        return;
+    const std::string previous = WideToAnsi(previousShell);
+    const DWORD registered = RegisterServer(previous.c_str(), kRegisterServer);
+    RV_STEP_LOG(kClearInstalled, "RegisterPrevShell:" << previous << " bret = " << registered);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "installer/FolderPolicy.h"
 #include "installer/InstallJournal.h"
 #include "installer/request/InstallRequest.h"
 
@@ -68,6 +69,11 @@ public:
     std::wstring m_strInstalledShellPath;
     std::string m_strInstalledExplorerKey;
     bool m_bNewFolder = false;
+    // The install folder, computed once at the start of the install body.
+    std::wstring m_strInstallFolder;
+    // What this install may act on, and the proof of the previous
+    // installation read before anything was registered.
+    FolderPolicy m_policy;
     // What this install changed, for its roll-back.
     InstallJournal m_journal;
 
@@ -86,10 +92,9 @@ private:
     void BindProductConfig(const std::wstring& folder);
     // Completes a deletion that an earlier install had to leave pending.
     void CompletePendingDeletion();
-    // True when `folder` may be deleted as a retired installation: not a
-    // root, special folder, the profile or the new install folder, and,
-    // when asked, holding "Conf".
-    bool IsRetirableFolder(const std::wstring& folder, bool needsConf);
+    // Refuses a module or configuration path inside the folder that is a
+    // link: nothing is written through one.
+    void CheckNoLink(const std::wstring& path, const char* message);
     // Makes sure the folder of the User configuration file exists, so that
     // records written there are not silently lost.
     void EnsureUserConfigFolder();

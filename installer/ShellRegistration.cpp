@@ -8,6 +8,7 @@
 
 #include "base/ProcessUtil.h"
 #include "base/RegKey.h"
+#include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ProductConfigAccess.h"
@@ -26,7 +27,42 @@ REGSAM OverlayViewFlag() {
     return Is64BitWindows() ? KEY_WOW64_64KEY : 0;
 }
 
+// The default string value of a key under HKEY_LOCAL_MACHINE in Explorer's
+// view, environment variables expanded; empty when there is none.
+std::wstring ReadMachineDefault(const std::wstring& path) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | OverlayViewFlag(),
+                      &opened) != ERROR_SUCCESS)
+        return std::wstring();
+    const ScopedRegKey key(opened);
+    wchar_t value[MAX_PATH * 2] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                         &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::wstring();
+    if (type != REG_EXPAND_SZ)
+        return value;
+    wchar_t expanded[MAX_PATH * 2] = {};
+    const DWORD length = ExpandEnvironmentStringsW(value, expanded, MAX_PATH * 2);
+    return length > 0 && length <= MAX_PATH * 2 ? expanded : value;
+}
+
 }  // namespace
+
+std::wstring ClassServerModule(const std::string& clsid) {
+    std::wstring module = ReadMachineDefault(L"SOFTWARE\\Classes\\CLSID\\{" + AnsiToWide(clsid) +
+                                             L"}\\InprocServer32");
+    if (module.size() >= 2 && module.front() == L'"' && module.back() == L'"')
+        module = module.substr(1, module.size() - 2);
+    return module;
+}
+
+std::string OverlayKeyClass(const std::string& name) {
+    return WideToAnsi(
+        ReadMachineDefault(AnsiToWide(std::string(kOverlayIdentifiersKey) + "\\" + name)));
+}
 
 bool IsOverlayKeyRegistered(const std::string& name, int* error) {
     const REGSAM access = KEY_READ | OverlayViewFlag();
@@ -54,11 +90,15 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
     if (m_request.ExplorerKey.empty())
         m_request.ExplorerKey = kDefaultExplorerKey;
     RV_STEP_LOG(kRegisterShell,
-                "BeginRegister:folder:" << WideToAnsi(GetInstallFolder())
+                "BeginRegister:folder:" << WideToAnsi(m_strInstallFolder)
                                         << " |CLSID:" << m_request.CLSID
                                         << " |ExplorerKey:" << m_request.ExplorerKey);
     config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
 
+    // The registration would take the class or the key over: never one of
+    // another product's.
+    if (const char* refusal = m_policy.RegistrationRefusal(m_request.CLSID, m_request.ExplorerKey))
+        throw CRvInstallException(10, 0, refusal);
     m_journal.NoteRegistration(shellPath);
     const DWORD exitCode = RegisterServer(shellPath.c_str(), kRegisterServer);
     RV_STEP_LOG(kRegisterShell, "RegisterShellExtDll:" << shellPath << " bret = " << exitCode);

@@ -11,3 +11,12 @@ constexpr char kOverlayIdentifiersKey[] =
 // the 64-bit view on 64-bit Windows (where Explorer looks). The registry's
 // result code of the open goes to *error when given (0 on success).
 bool IsOverlayKeyRegistered(const std::string& name, int* error);
+
+// The module file that the class `clsid` (36 characters, without braces)
+// is registered to: the default value of its "InprocServer32" key under
+// HKEY_LOCAL_MACHINE, in the view Explorer uses, quotes removed and
+// environment variables expanded. Empty when the class is not registered.
+std::wstring ClassServerModule(const std::string& clsid);
+// The default value of the overlay identifier key `name` (a class id in
+// braces); empty when the key does not exist.
+std::string OverlayKeyClass(const std::string& name);

@@ -29,8 +29,14 @@ extern "C" int __cdecl doInst(const char* request, char*& result) {
     int code = kInstallCrashed;
     const bool completed = SehTry(
         [&] {
-            RV_ExceptHandlerInit("RvInstaller", false);
-            code = _seh_DoInstall(request, result);
+            // A C++ exception must not leave this extern "C" entry: it would
+            // end the host.
+            try {
+                RV_ExceptHandlerInit("RvInstaller", false);
+                code = _seh_DoInstall(request, result);
+            } catch (...) {
+                code = kInstallCrashed;
+            }
         },
         [](DWORD exceptionCode, EXCEPTION_POINTERS* pointers) -> LONG {
             return RV_ExceptFilter(exceptionCode, pointers, "doInst");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/OwnedFolders.h"
 #include "installer/request/InstallRequest.h"
 #include "tests/installer/InstallBed.h"
 #include "tests/support/Base64Encode.h"
@@ -158,6 +159,7 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
         ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
     }
     ASSERT_TRUE(WriteFileBytes(deep + L"\\deep.txt", "pending"));
+    ASSERT_TRUE(RecordOwnedFolder(pending));  // as a retired installation is
     ASSERT_GE(deep.size(), static_cast<size_t>(MAX_PATH));
     // Task data of A whose copy below a longer new folder would pass
     // MAX_PATH.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/OwnedFolders.h"
 #include "tests/installer/InstallBed.h"
 #include "tests/installer/WorldAccess.h"
 
@@ -207,8 +208,9 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     DeleteFileW((noCore + L"PuTaskService.dll").c_str());
 
     // Folders that exist before the install: a file where the folder should
-    // be, folders whose destination files another process holds open, and a
-    // folder with content of its own.
+    // be, and folders an earlier install of the product left (recorded as
+    // ours): two whose destination files another process holds open, and
+    // one with content of its own.
     const std::wstring fileInTheWay = InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvE2E_File");
     const std::wstring heldShell = InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvE2E_HeldShell");
     const std::wstring heldCore = InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvE2E_HeldCore");
@@ -224,6 +226,8 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     ASSERT_TRUE(CreateDirectoryW((existing + L"\\keep").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(existing + L"\\keep\\inner.txt", "mine"));
     ASSERT_TRUE(WriteFileBytes(existing + L"\\keep.txt", "mine"));
+    for (const std::wstring& folder : {heldShell, heldCore, existing})
+        ASSERT_TRUE(RecordOwnedFolder(folder));
     OpenFileHandle holdShell(heldShell + L"\\Dovadi.dll", 0);
     OpenFileHandle holdCore(heldCore + L"\\CoreModule.dll", 0);
     ASSERT_TRUE(holdShell.IsOpen() && holdCore.IsOpen());

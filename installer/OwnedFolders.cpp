@@ -1,0 +1,117 @@
+#include "installer/OwnedFolders.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "base/FileIdentity.h"
+#include "base/FolderLinks.h"
+#include "base/PathFileSystem.h"
+#include "base/ProtectedFolders.h"
+#include "base/ScopedHandle.h"
+
+namespace {
+
+struct OwnedEntry {
+    std::wstring folder;
+    std::wstring identity;
+};
+
+// "<volume>-<index>" in hexadecimal.
+std::wstring IdentityText(const FileObjectId& id) {
+    wchar_t text[32] = {};
+    std::swprintf(text, 32, L"%08X-%016llX", id.volume, static_cast<unsigned long long>(id.index));
+    return text;
+}
+
+bool ReadFolderIdentity(const std::wstring& folder, std::wstring& identity) {
+    FileObjectId id;
+    if (folder.empty() || !IsDirectory(folder) || IsLinkPath(folder) ||
+        !ReadFileObjectId(folder, id))
+        return false;
+    identity = IdentityText(id);
+    return true;
+}
+
+std::vector<OwnedEntry> ReadEntries(HKEY key) {
+    std::vector<OwnedEntry> entries;
+    // A value name holds at most 16383 characters.
+    std::vector<wchar_t> name(16384);
+    for (DWORD i = 0;; ++i) {
+        wchar_t data[64] = {};
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataSize = sizeof(data) - sizeof(wchar_t), type = 0;
+        const LONG result = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &dataSize);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS && type == REG_SZ)
+            entries.push_back({std::wstring(name.data(), nameLength), data});
+    }
+    return entries;
+}
+
+ScopedRegKey OpenRecord(REGSAM access) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey, 0, access, &key) != ERROR_SUCCESS)
+        key = nullptr;
+    return ScopedRegKey(key);
+}
+
+}  // namespace
+
+bool RecordOwnedFolder(const std::wstring& folder) {
+    std::wstring identity;
+    const std::wstring full = FullFolderPath(folder);
+    if (full.empty() || !ReadFolderIdentity(full, identity))
+        return false;
+    HKEY created = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey, 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &created,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const ScopedRegKey key(created);
+    return RegSetValueExW(
+               key.Get(), full.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(identity.c_str()),
+               static_cast<DWORD>((identity.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void ForgetOwnedFolder(const std::wstring& folder) {
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key.IsValid())
+        return;
+    std::wstring identity;
+    ReadFolderIdentity(folder, identity);
+    for (const OwnedEntry& entry : ReadEntries(key.Get())) {
+        if (IsSameFolder(entry.folder, folder) || (!identity.empty() && entry.identity == identity))
+            RegDeleteValueW(key.Get(), entry.folder.c_str());
+    }
+}
+
+bool IsRecordedOwnedFolder(const std::wstring& folder) {
+    std::wstring identity;
+    if (!ReadFolderIdentity(folder, identity))
+        return false;
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE);
+    if (!key.IsValid())
+        return false;
+    for (const OwnedEntry& entry : ReadEntries(key.Get())) {
+        // The recorded name must still reach the same object: an index that
+        // the file system gave again to a new folder elsewhere proves nothing.
+        if (entry.identity == identity && IsSameFolder(entry.folder, folder))
+            return true;
+    }
+    return false;
+}
+
+void PruneOwnedFolders() {
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key.IsValid())
+        return;
+    for (const OwnedEntry& entry : ReadEntries(key.Get())) {
+        std::wstring identity;
+        if (!ReadFolderIdentity(entry.folder, identity) || identity != entry.identity)
+            RegDeleteValueW(key.Get(), entry.folder.c_str());
+    }
+}
