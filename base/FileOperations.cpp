@@ -74,6 +74,22 @@ bool DeleteOrRenameToAside(const char* file, char (&aside)[kPathBufferSize]) {
     return MoveFileA(file, aside) != FALSE;
 }
 
+constexpr DWORD kWriteThrough = MOVEFILE_WRITE_THROUGH;
+constexpr DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+// Frees the name of a file in use (a loaded module cannot be replaced, but
+// can be renamed): renames it to "<name>.<tick>.del", which goes now or at
+// restart. True when the name is free.
+bool RenameAside(const char* file) {
+    char aside[kPathBufferSize] = {};
+    const int tick = static_cast<int>(GetTickCount());
+    if (!Exists(file) || FormatToPathBuffer(aside, kPathBufferSize, "%s.%d.del", file, tick) < 0 ||
+        !MoveFileA(file, aside))
+        return false;
+    DeleteNowOrAtRestart(aside);
+    return true;
+}
+
 // Whether the two names reach one file. The file system decides where both
 // can be opened, whatever the spelling (case, short names, separators);
 // otherwise the full names are compared as text.
@@ -247,18 +263,27 @@ bool CopyFileWithRetry(const char* destination, const char* source) {
     if (NameTheSameFile(destination, source))
         return true;
 
+    // The copy is made under a fresh name beside the destination and then
+    // renamed onto it. An existing destination is replaced as a name, never
+    // written or deleted through: a link planted at that name (which Wine 8
+    // shows as the file it points to, and deletes the target of) keeps its
+    // target as it was.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (Exists(destination)) {
-            DeleteFileOrRenameAside(destination);
-            Sleep(2);
+        // A short name, so that it fits wherever the destination does.
+        char name[32] = {};
+        FormatToPathBuffer(name, sizeof(name), "rv%08lX%d.new", GetTickCount(), attempt);
+        const std::string fresh =
+            WideToAnsi(JoinPath(ParentPath(WidePath(destination)), WidePath(name)));
+        if (fresh.size() >= kPathBufferSize)
+            return false;
+        if (CopyFileA(source, fresh.c_str(), TRUE)) {
+            if (MoveFileExA(fresh.c_str(), destination, kReplaceFlags) ||
+                (RenameAside(destination) &&
+                 MoveFileExA(fresh.c_str(), destination, kWriteThrough)))
+                return true;
+            DeleteFileA(fresh.c_str());
         }
-        // Only a copy that succeeded counts: a destination that could be
-        // neither replaced nor moved aside still exists with its old
-        // content.
-        const BOOL copied = CopyFileA(source, destination, FALSE);
         Sleep(2);
-        if (copied && Exists(destination))
-            return true;
     }
     return false;
 }

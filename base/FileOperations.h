@@ -18,10 +18,12 @@ bool DeleteFileOrRenameAside(const char* file);
 // tries to move the aside file onto a fresh temporary name. Always true.
 bool DeleteFileOrMoveAside(const char* file);
 
-// Copies the source over the destination, making room first with
-// DeleteFileOrRenameAside; up to three attempts. True when the destination
-// exists after a copy; false for an absent name or a missing source, which
-// leaves the destination as it was.
+// Copies the source over the destination: the copy goes to a fresh name
+// beside it and is renamed onto the destination, which is thereby replaced
+// as a name, never written through; a destination in use is renamed aside
+// first ("<name>.<tick>.del", deleted now or at restart). Up to three
+// attempts. True when the destination holds the copy; false for an absent
+// name or a missing source, which leaves the destination as it was.
 bool CopyFileWithRetry(const char* destination, const char* source);
 
 // The two tree deletes go through the walk of base/TreeWalk.h: UTF-16

@@ -105,19 +105,23 @@ void FolderPolicy::ReadPrevious(const std::wstring& installedDir,
     m_strPrevious = installedDir;
     m_strPreviousKey = explorerKey;
     m_bPreviousRecorded = IsRecordedOwnedFolder(installedDir);
-    // An installation made before the folder record existed is proven by
-    // its class: registered under HKEY_LOCAL_MACHINE to a module directly
-    // in the recorded folder.
+    // The class the records claim, when it is registered under
+    // HKEY_LOCAL_MACHINE to a module directly in the recorded folder.
     if (claimedClsid.size() == kClsidLength && !HasLinkOnTheWay(installedDir) &&
         IsModuleFileIn(ClassServerModule(claimedClsid), installedDir))
         m_strPreviousClsid = claimedClsid;
+    // That registration proves an installation made before the folder
+    // record existed, and only until the record exists: every install since
+    // records its folder, and records the previous one before retiring it.
+    // Another product's overlay handler registers the same way.
+    m_bPreviousRegistered = !m_strPreviousClsid.empty() && !HasOwnedFolderRecord();
     m_bPreviousKeyNamesClass =
         !m_strPreviousClsid.empty() &&
         EqualAsciiIgnoringCase(OverlayKeyClass(explorerKey), Braced(m_strPreviousClsid));
 }
 
 bool FolderPolicy::IsPreviousOurs() const {
-    return !m_strPrevious.empty() && (m_bPreviousRecorded || !m_strPreviousClsid.empty());
+    return !m_strPrevious.empty() && (m_bPreviousRecorded || m_bPreviousRegistered);
 }
 
 bool FolderPolicy::IsOwnedFolder(const std::wstring& folder) const {
@@ -202,5 +206,13 @@ const char* FolderPolicy::RegistrationRefusal(const std::string& clsid,
 }
 
 bool FolderPolicy::MayWriteThrough(const std::wstring& path) {
-    return !IsLinkPath(path);
+    if (IsLinkPath(path))
+        return false;
+    // A second hard link makes a write here a write to another name too.
+    ScopedFile file(CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return !file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || info.nNumberOfLinks <= 1;
 }

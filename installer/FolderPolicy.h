@@ -4,10 +4,10 @@
 // lie where every user can write: what they name is a claim. The install
 // acts on it only with proof from state that only an administrator can
 // write: the product's own record of its folders under HKEY_LOCAL_MACHINE
-// (installer/OwnedFolders.h), or, for an installation made before that
-// record existed, its registered class, whose server module lies directly
-// in the recorded folder. The text rules it builds on are in
-// installer/InstallFolderRules.h.
+// (installer/OwnedFolders.h), or, on a machine where that record does not
+// exist yet (an installation made before it), the registered class the
+// records claim, whose server module lies directly in the recorded folder. The text rules it builds
+// on are in installer/InstallFolderRules.h.
 #pragma once
 
 #include <string>
@@ -50,7 +50,9 @@ public:
     // each is registered to an existing module that is not ours. nullptr
     // when both may. A registration whose module file is gone is stale.
     const char* RegistrationRefusal(const std::string& clsid, const std::string& key) const;
-    // True when an existing entry at `path` may be written: it is no link.
+    // True when an existing entry at `path` may be written in place: it is
+    // no link, and no file with a second hard link. (Wine 8 shows a Unix
+    // link to a file as that file: such a link passes.)
     static bool MayWriteThrough(const std::wstring& path);
 
 private:
@@ -58,6 +60,7 @@ private:
 
     std::wstring m_strPrevious;
     bool m_bPreviousRecorded = false;
+    bool m_bPreviousRegistered = false;
     // The previous class, when its server module lies in the previous folder.
     std::string m_strPreviousClsid;
     bool m_bPreviousKeyNamesClass = false;

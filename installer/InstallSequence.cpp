@@ -164,25 +164,19 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
     RV_STEP_LOG(kDoCheckValidInstall,
                 "strInstallFolder: " << WideToAnsi(folder) << " , strModulePath: " << coreSource);
     RV_STEP_LOG(kDoCheckValidInstall, "CopyThis: " << shellSource << " to path = " << shellTarget);
-    CheckNoLink(shellDestination, "copy shell");
+    // The copies replace whatever stands at a destination as a name, never
+    // writing through it (base/FileOperations.h).
     m_journal.BeforePlacing(shellDestination);
     if (!CopyFileWithRetry(shellTarget.c_str(), shellSource.c_str()))
         Fail("copy shell");
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
-    CheckNoLink(coreDestination, "copy core");
     m_journal.BeforePlacing(coreDestination);
-    // The core module's own name directly in the install folder: the copy
-    // below replaces whatever stands there anyway. A folder or folder link
-    // of that name is not deleted by this call.
-    DeleteFileA(coreTarget.c_str());
     if (!CopyFileWithRetry(coreTarget.c_str(), coreSource.c_str()))
         Fail("copy core");
 
     // The crash-report program is optional: without it only crash reports
     // are missing.
-    if (!FolderPolicy::MayWriteThrough(dumpReportDestination))
-        return;
     m_journal.BeforePlacing(dumpReportDestination);
     CopyFileWithRetry(WideToAnsi(dumpReportDestination).c_str(),
                       (m_strTmpDir + kDumpReportName).c_str());

@@ -105,6 +105,10 @@ bool IsRecordedOwnedFolder(const std::wstring& folder) {
     return false;
 }
 
+bool HasOwnedFolderRecord() {
+    return OpenRecord(KEY_QUERY_VALUE).IsValid();
+}
+
 void PruneOwnedFolders() {
     const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key.IsValid())

@@ -18,5 +18,8 @@ void ForgetOwnedFolder(const std::wstring& folder);
 // True when `folder` exists, is not a link, and the record names it with
 // its present identity.
 bool IsRecordedOwnedFolder(const std::wstring& folder);
+// True once any install of this version has recorded a folder on this
+// machine (the record exists, even when empty).
+bool HasOwnedFolderRecord();
 // Drops the entries whose folder no longer exists.
 void PruneOwnedFolders();

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "installer/OwnedFolders.h"
 #include "tests/installer/InstallBed.h"
 
 namespace {
@@ -65,20 +66,25 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
     bed.Track(MovedAside(), L"", L"");
     ASSERT_EQ(bed.Install(Params(L"RvUp_A", keyA, kClsidA)).code, 0u);
 
-    // A's core module runs, started the way the product starts it.
-    DWORD launched = 1;
-    ASSERT_TRUE(RunAndWait(L"\"" + BinFile(L"RvDllLauncher.exe") +
-                               L"\" -loadtype:rundll -dllPath:\"" + folderA +
-                               L"\\CoreModule.dll\" -expFunc:RunCore -dllParam:run",
-                           30000, &launched));
-    ASSERT_EQ(launched, 0u);
-    ASSERT_TRUE(WaitForCoreModule(true));
+    // A as the current release leaves it, on a machine without the folder
+    // record under HKLM: its registered class proves it ours.
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
     const std::wstring userA = folderA + L"\\Conf\\User\\Config.ini";
     ASSERT_TRUE(WritePrivateProfileStringW(L"custom", L"mine", L"kept", userA.c_str()));
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, userA.c_str());
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task\\jobs").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(folderA + L"\\Task\\jobs\\job.dat", "task data"));
+
+    // A's core module runs, started the way the product starts it, and
+    // holds its task data without sharing.
+    DWORD launched = 1;
+    ASSERT_TRUE(RunAndWait(
+        L"\"" + BinFile(L"RvDllLauncher.exe") + L"\" -loadtype:rundll -dllPath:\"" + folderA +
+            L"\\CoreModule.dll\" -expFunc:RunCore -dllParam:" + folderA + L"\\Task\\jobs\\job.dat",
+        30000, &launched));
+    ASSERT_EQ(launched, 0u);
+    ASSERT_TRUE(WaitForCoreModule(true));
 
     const HostRun run = bed.Install(Params(L"RvUp_B", keyB, kClsidB));
     ASSERT_EQ(run.code, 0u) << run.desc;

@@ -1,0 +1,193 @@
+// Upgrades over an installation A whose records, and the folders around
+// it, were planted by another user: a foreign folder with a "Conf" of its
+// own, links, nested folders, another product's class, overlay key and
+// module, and A's own records pointing at them. The install acts only on
+// what it can prove its own.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/OwnedFolders.h"
+#include "tests/installer/InstallBed.h"
+
+namespace {
+
+const wchar_t kClsidA[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483701";
+const wchar_t kClsidB[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483702";
+const wchar_t kClsidForeign[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A594837FF";
+const wchar_t kKeyA[] = L"RvTestOwnA", kKeyB[] = L"RvTestOwnB", kKeyForeign[] = L"RvTestOwnForeign";
+
+std::string Escaped(const std::wstring& text) {
+    std::string escaped;
+    for (char c : Narrow(text))
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return escaped;
+}
+
+std::string Params(const std::wstring& subDir,
+                   const std::wstring& key,
+                   const std::wstring& clsid,
+                   const std::string& extra = "") {
+    return "{\"subDir\":\"" + Escaped(subDir) + "\",\"ExplorerKey\":\"" + Narrow(key) +
+           "\",\"CLSID\":\"" + Narrow(clsid) + "\"" + extra + "}";
+}
+
+std::wstring AppData(const std::wstring& subDir) {
+    return InstallBed::FolderIn(CSIDL_COMMON_APPDATA, subDir);
+}
+
+// Sets the default value of a key under HKEY_LOCAL_MACHINE in Explorer's view.
+bool SetMachineDefault(const std::wstring& path, const std::wstring& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | NativeView(), nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG result =
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// What another install must leave alone of an installation; config.dat
+// aside, which a successful install rewrites.
+bool Untouched(const InstallSnapshot& before, const InstallSnapshot& after) {
+    return before.files == after.files && before.userConfig == after.userConfig &&
+           before.overlayValue == after.overlayValue && before.classServer == after.classServer;
+}
+
+// A folder below the user's "otdx" folder as the request names it: the
+// special folder that holds the temporary folder (the profile or the local
+// application data) and the sub-folder below it.
+std::string BelowMovedAside() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring target = std::wstring(temp) + L"otdx\\RvOwn";
+    for (int csidl : {CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) {
+        const std::wstring base = InstallBed::FolderIn(csidl, L"");
+        if (target.compare(0, base.size(), base) == 0)
+            return "\"subDir\":\"" + Escaped(target.substr(base.size())) +
+                   "\",\"csidlDir\":" + std::to_string(csidl);
+    }
+    return "";
+}
+
+void RecordInstallDir(const std::wstring& folder) {
+    WritePrivateProfileStringW(L"Config", L"installDir", folder.c_str(),
+                               InstallBed::DataConfigFile().c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, InstallBed::DataConfigFile().c_str());
+}
+
+}  // namespace
+
+TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
+    InstallBed bed;
+    const std::wstring folderA = AppData(L"RvOwn_A"), foreign = AppData(L"RvOwn_Foreign");
+    bed.Track(folderA, kKeyA, kClsidA);
+    bed.Track(foreign, kKeyForeign, kClsidForeign);
+    ASSERT_EQ(bed.Install(Params(L"RvOwn_A", kKeyA, kClsidA)).code, 0u);
+
+    // Another product: a folder with a "Conf" and a module that records
+    // every call of the registration tool, its class and overlay key.
+    const std::wstring foreignModule = foreign + L"\\Foreign.dll";
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((foreign + L"\\Conf").c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(BinFile(L"RvTestRegServer.dll").c_str(), foreignModule.c_str(), TRUE));
+    ASSERT_TRUE(WriteFileBytes(foreign + L"\\keep.txt", "keep"));
+    ASSERT_TRUE(WriteFileBytes(foreign + L"\\Conf\\secret.txt", "theirs"));
+    ASSERT_TRUE(
+        SetMachineDefault(ClassKeyPath(kClsidForeign) + L"\\InprocServer32", foreignModule));
+    ASSERT_TRUE(
+        SetMachineDefault(OverlayKeyPath(kKeyForeign), L"{" + std::wstring(kClsidForeign) + L"}"));
+    // The foreign folder's records claim it is an installation.
+    const std::wstring foreignUser = foreign + L"\\Conf\\User";
+    ASSERT_TRUE(CreateDirectoryW(foreignUser.c_str(), nullptr));
+    for (const auto& entry :
+         {std::make_pair(L"ExplorerKey", kKeyForeign), std::make_pair(L"CLSID", kClsidForeign),
+          std::make_pair(L"ShellPath", foreignModule.c_str())})
+        WritePrivateProfileStringW(L"config", entry.first, entry.second,
+                                   (foreignUser + L"\\Config.ini").c_str());
+
+    // Planted in advance: a link named like an install folder to an empty
+    // folder, and a folder of the product (recorded as one) in which the
+    // shell module's name links to the foreign file.
+    const std::wstring empty = AppData(L"RvOwn_Empty"), owned = AppData(L"RvOwn_Owned");
+    for (const std::wstring& folder : {empty, owned}) {
+        bed.Track(folder, L"", L"");
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    ASSERT_TRUE(RecordOwnedFolder(owned));
+    PlantedFolderLink folderLink(AppData(L"RvOwn_Link"), empty);
+    PlantedFolderLink fileLink(owned + L"\\Dovadi.dll", foreign + L"\\keep.txt");
+    ASSERT_TRUE(folderLink.IsPlanted());
+
+    struct Case {
+        const wchar_t* subDir;
+        std::string extra;
+        const wchar_t* key;
+        const wchar_t* clsid;
+        std::string desc;
+    };
+    const std::string localAppData = R"(,"csidlDir":28)";
+    const std::string otdx = BelowMovedAside();
+    ASSERT_FALSE(otdx.empty());
+    const std::vector<Case> cases = {
+        {L"RvOwn_Foreign", "", kKeyB, kClsidB, "invalid subDir"},
+        {L"RvOwn_Link", "", kKeyB, kClsidB, "invalid subDir"},
+        {L"RvOwn_A\\v2", "", kKeyB, kClsidB, "invalid subDir"},
+        {L"", "," + otdx, kKeyB, kClsidB, "invalid subDir"},
+        {L"TDXdata", localAppData, kKeyB, kClsidB, "invalid subDir"},
+        {L"RvOwn_N", "", kKeyB, kClsidForeign, "CLSID in use"},
+        {L"RvOwn_N", "", kKeyForeign, kClsidB, "ExplorerKey in use"},
+    };
+    bed.Track(AppData(L"RvOwn_N"), kKeyB, kClsidB);
+    const InstallSnapshot previous = bed.Snapshot(folderA, kKeyA, kClsidA);
+    const InstallSnapshot theirs = bed.Snapshot(foreign, kKeyForeign, kClsidForeign);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.subDir) + " " + c.desc);
+        const HostRun run = bed.Install(Params(c.subDir, c.key, c.clsid, c.extra));
+        EXPECT_EQ(run.code, 10u);
+        EXPECT_EQ(run.desc, c.desc);
+        EXPECT_TRUE(bed.Snapshot(folderA, kKeyA, kClsidA) == previous);
+        EXPECT_TRUE(bed.Snapshot(foreign, kKeyForeign, kClsidForeign) == theirs);
+        EXPECT_EQ(FolderEntries(empty), std::vector<std::wstring>());
+        EXPECT_FALSE(FolderExists(AppData(L"RvOwn_N")));
+    }
+
+    // config.dat names the foreign folder: nothing of it is retired,
+    // carried over or run, and A stays as it was.
+    RecordInstallDir(foreign);
+    ASSERT_EQ(bed.Install(Params(L"RvOwn_N", kKeyB, kClsidB)).code, 0u);
+    EXPECT_TRUE(Untouched(theirs, bed.Snapshot(foreign, kKeyForeign, kClsidForeign)));
+    EXPECT_TRUE(Untouched(previous, bed.Snapshot(folderA, kKeyA, kClsidA)));
+    EXPECT_EQ(GetFileAttributesW(AppData(L"RvOwn_N\\Conf\\secret.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+
+    // A's own records now claim the foreign key and module: A is retired,
+    // and neither the key nor the module is touched. B goes into the folder
+    // of the product with the planted link, which is replaced as a name.
+    const std::wstring userA = folderA + L"\\Conf\\User\\Config.ini";
+    WritePrivateProfileStringW(L"config", L"ExplorerKey", kKeyForeign, userA.c_str());
+    WritePrivateProfileStringW(L"config", L"ShellPath", foreignModule.c_str(), userA.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, userA.c_str());
+    RecordInstallDir(folderA);
+    const std::wstring folderB = owned;
+    bed.Track(folderB, kKeyB, kClsidB);
+    const HostRun run = bed.Install(Params(L"RvOwn_Owned", kKeyB, kClsidB));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    EXPECT_FALSE(FolderExists(folderA));
+    EXPECT_FALSE(IsRecordedOwnedFolder(folderA));
+    EXPECT_TRUE(IsRecordedOwnedFolder(folderB));
+    EXPECT_TRUE(Untouched(theirs, bed.Snapshot(foreign, kKeyForeign, kClsidForeign)));
+    EXPECT_EQ(ReadFileBytes(foreign + L"\\keep.txt"), "keep");
+    EXPECT_EQ(bed.ProbeOverlayModule(kKeyB), folderB + L"\\Dovadi.dll");
+    // The recording module was never run.
+    HKEY record = nullptr;
+    EXPECT_NE(
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\RvTests\\Foreign.dll", 0, KEY_READ, &record),
+        ERROR_SUCCESS);
+}
