@@ -52,6 +52,19 @@ TEST(InstallFolderRules, SubDirMustStayBelowItsSpecialFolder) {
     }
 }
 
+TEST(InstallFolderRules, ContainmentFollowsWholeNames) {
+    const std::pair<const wchar_t*, const wchar_t*> inside[] = {{L"C:\\a\\b", L"C:\\a"},
+                                                                {L"c:/A/b\\", L"C:\\a\\"},
+                                                                {L"C:\\a", L"C:\\a"},
+                                                                {L"C:\\x", L"C:\\"}};
+    for (const auto& pair : inside)
+        EXPECT_TRUE(IsSameOrInsidePath(pair.first, pair.second)) << Narrow(pair.first);
+    const std::pair<const wchar_t*, const wchar_t*> outside[] = {
+        {L"C:\\ab", L"C:\\a"}, {L"C:\\a", L"C:\\a\\b"}, {L"D:\\a", L"C:\\a"}, {L"C:\\a", L""}};
+    for (const auto& pair : outside)
+        EXPECT_FALSE(IsSameOrInsidePath(pair.first, pair.second)) << Narrow(pair.first);
+}
+
 TEST(InstallFolderRules, InstallFolderMustBeAbsolute) {
     for (const wchar_t* path : {L"C:\\ProgramData\\Dovadi", L"d:/x", L"\\\\server\\share\\x"})
         EXPECT_TRUE(IsAbsoluteFolderPath(path)) << Narrow(path);
