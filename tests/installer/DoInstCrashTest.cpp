@@ -110,36 +110,6 @@ TEST(DoInstCrash, CrashIsReportedAndTheCallReturnsMinusOne) {
     EXPECT_EQ(server.WaitForRequests(2, kWaitMs).size(), 2u);
 }
 
-namespace {
-
-// Reserves the free address space in pieces down to 1 MB for the life of
-// the object, so that no allocation of a megabyte or more can succeed.
-class ExhaustedAddressSpace {
-public:
-    ExhaustedAddressSpace() {
-        m_blocks.reserve(16384);
-        for (SIZE_T size = SIZE_T(1) << 30; size >= (SIZE_T(1) << 20); size /= 2) {
-            while (m_blocks.size() < m_blocks.capacity()) {
-                void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
-                if (block == nullptr)
-                    break;
-                m_blocks.push_back(block);
-            }
-        }
-    }
-    ~ExhaustedAddressSpace() {
-        for (void* block : m_blocks)
-            VirtualFree(block, 0, MEM_RELEASE);
-    }
-    ExhaustedAddressSpace(const ExhaustedAddressSpace&) = delete;
-    ExhaustedAddressSpace& operator=(const ExhaustedAddressSpace&) = delete;
-
-private:
-    std::vector<void*> m_blocks;
-};
-
-}  // namespace
-
 // Reading a request of 8 MB needs a copy of it, which fails when memory is
 // short: the C++ exception must not leave the export, which would end the
 // host. The call returns -1 without a result, and the next call works.
@@ -149,11 +119,16 @@ TEST(DoInstCrash, CppExceptionInsideTheCallReturnsMinusOne) {
     const std::string request = "{\"pad\":\"" + std::string(8 << 20, 'x') + "\"}";
     char sentinel = 0;
     char* result = &sentinel;
-    int code = 0;
-    {
-        ExhaustedAddressSpace exhausted;
-        code = installer.doInst()(request.c_str(), result);
+    // The free address space is reserved in pieces down to 1 MB meanwhile.
+    std::vector<void*> reserved;
+    reserved.reserve(16384);
+    for (SIZE_T size = SIZE_T(1) << 30; size >= (SIZE_T(1) << 20); size /= 2) {
+        while (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+            reserved.push_back(block);
     }
+    const int code = installer.doInst()(request.c_str(), result);
+    for (void* block : reserved)
+        VirtualFree(block, 0, MEM_RELEASE);
     EXPECT_EQ(code, kInstallCrashed);
     EXPECT_EQ(result, &sentinel);
     result = nullptr;
