@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/AtlIniExt.h"
+#include "base/PathFileSystem.h"
 #include "base/StandardPaths.h"
 
 namespace {
@@ -26,4 +27,13 @@ int WriteDataConfig(const char* section, const char* key, const char* value) {
     if (file.GetFileName().empty())
         return 0;
     return WritePrivateProfileStringA(section, key, value, file.GetFileName().c_str());
+}
+
+bool ReplaceDataConfigEntries(const std::vector<IniEntry>& entries) {
+    const std::wstring path = DataConfigPath();
+    return !path.empty() && ReplaceIniEntries(path, entries);
+}
+
+bool IsDataConfigReadable() {
+    return IsReadableOrMissing(DataConfigPath());
 }

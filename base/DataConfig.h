@@ -6,6 +6,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "base/IniReplace.h"
 
 // The key's value, or the default when it is missing or empty.
 std::string ReadDataConfig(const char* section, const char* key, const char* defaultValue);
@@ -13,3 +16,11 @@ std::string ReadDataConfig(const char* section, const char* key, const char* def
 // Writes the value; a null value removes the key. Nonzero on success, 0
 // when the write failed or no file name could be bound.
 int WriteDataConfig(const char* section, const char* key, const char* value);
+
+// Applies the entries to config.dat in one replacement (base/IniReplace.h).
+// False when it fails; the file is then as it was.
+bool ReplaceDataConfigEntries(const std::vector<IniEntry>& entries);
+
+// False when config.dat exists but cannot be opened for reading (locked
+// without sharing, access denied): its records are then unknown.
+bool IsDataConfigReadable();

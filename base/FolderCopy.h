@@ -9,7 +9,7 @@
 
 // Copies the folder `source` with everything below it to `destination`,
 // which must not exist yet; it is created in its parent folder, which
-// must. Files keep their attributes and times. Links to folders (reparse
+// must. Files keep their attributes (read-only aside) and times. Links to folders (reparse
 // points) are neither entered nor copied: what they point to is not part of
 // the tree.
 // False, with nothing created, when the source is not a folder (or is a

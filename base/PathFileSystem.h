@@ -9,3 +9,8 @@ bool IsDirectory(const std::wstring& path);
 // Creates the folder and its missing parents; true when the folder exists
 // at the end.
 bool CreateDirectoryChain(const std::wstring& path);
+
+// True when the file is missing, or exists and can be opened for reading
+// (all sharing allowed). False when it is there but locked against readers
+// or closed to this user: what it holds is then unknown.
+bool IsReadableOrMissing(const std::wstring& path);

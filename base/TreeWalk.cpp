@@ -18,10 +18,12 @@
 namespace {
 
 constexpr DWORD kCopyBufferSize = 256 * 1024;
-// The attributes a copied file takes over from its source.
-constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// The attributes a copied file takes over from its source. Not read-only:
+// a copy is made to be the product's own data, which it writes again (a
+// carried-over record that stayed read-only would silently keep its old
+// values).
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr char kNotATreePath[] = "not a path a tree operation takes";
 constexpr char kLinkTop[] = "a link";
 constexpr char kReplacedTop[] = "replaced while it was opened";

@@ -33,7 +33,7 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options);
 
 // Copies the folder `source` with everything below it to `destination`,
 // which is created and must not exist. Files keep their contents,
-// attributes and times; links are not copied. With `pathLimit` set, every
+// attributes (read-only aside) and times; links are not copied. With `pathLimit` set, every
 // path below the source and below the destination must stay shorter, or
 // nothing is created. False when the source is not a folder, cannot be
 // listed completely, or anything cannot be created or copied (what was

@@ -6,7 +6,9 @@
 #include "base/StandardPaths.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
+#include "base/PathFileSystem.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/RvInstallException.h"
 #include "installer/OwnedFolders.h"
 #include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallerMain.h"
@@ -16,46 +18,71 @@ constexpr int kCommonAppDataCsidl = 35;
 }
 
 void CRvInstallerMain::ReadInstalledRecord() {
+    // A config.dat that is there but cannot be read leaves the previous
+    // installation unknown: the install fails rather than guess.
+    if (!IsDataConfigReadable()) {
+        m_strUnreadableRecord = "read config.dat";
+        return;
+    }
     std::wstring defaultFolder;
     GetDefaultInstallPath(defaultFolder, kCommonAppDataCsidl);
     m_strInstalledDir =
         AnsiToWide(ReadDataConfig("Config", "installDir", WideToAnsi(defaultFolder).c_str()));
     // The object is destroyed at the end of the block, which flushes the
     // system's cached copy of the file.
-    const CAtlIniExt userConfig(
-        JoinPath(JoinPath(JoinPath(m_strInstalledDir, L"Conf"), L"User"), L"Config.ini"));
+    const std::wstring userFile =
+        JoinPath(JoinPath(JoinPath(m_strInstalledDir, L"Conf"), L"User"), L"Config.ini");
+    const CAtlIniExt userConfig(userFile);
     m_strInstalledExplorerKey = userConfig.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
     // What proves the previous installation ours is read now, before this
     // install registers anything: the new module may take over its class.
     PruneOwnedFolders();
     m_policy.ReadPrevious(m_strInstalledDir, userConfig.GetString("config", "CLSID"),
                           m_strInstalledExplorerKey);
+    if (m_policy.IsPreviousOurs() && !IsReadableOrMissing(userFile))
+        m_strUnreadableRecord = "read Config.ini";
+}
+
+void CRvInstallerMain::WriteUserRecords(const std::vector<IniEntry>& entries) {
+    EnsureUserConfigFolder();
+    const std::wstring conf = InstallProductConfig().GetConfigFolder();
+    if (conf.empty() ||
+        !ReplaceIniEntries(JoinPath(JoinPath(conf, L"User"), L"Config.ini"), entries))
+        throw CRvInstallException(10, 0, "write Config.ini");
 }
 
 void CRvInstallerMain::WriteInstallInfo() {
     const std::string channel =
         !m_request.ChannelID.empty() ? m_request.ChannelID : m_strInstallSrcid;
     const std::string version = "PUSHELLEXT_" + m_request.UpdateVersion + "_" + channel;
-    CProductConfig& config = InstallProductConfig();
-    EnsureUserConfigFolder();
-    config.WriteString("config", "version", version.c_str());
-    config.WriteString("config", "ChannelID", channel.c_str());
-    config.WriteString("config", "inst_time", GetTimestampString().c_str());
-    config.WriteString("config", "GroupID", m_request.GroupID.c_str());
+    const std::string installTime = GetTimestampString();
+    WriteUserRecords({{"config", "version", version},
+                      {"config", "ChannelID", channel},
+                      {"config", "inst_time", installTime},
+                      {"config", "GroupID", m_request.GroupID},
+                      {"CModuleUpdate", "modulename", m_request.CoreDllName}});
     RV_STEP_LOG(kWriteInstallInfo,
                 "write version:version:" << version << " installTime:" << GetTimestampString());
-    config.WriteString("CModuleUpdate", "modulename", m_request.CoreDllName.c_str());
     RV_STEP_LOG(kWriteInstallInfo, "Write Core Name:" << m_request.CoreDllName);
 }
 
 int CRvInstallerMain::WriteInstallFlag(const std::string& installFolder,
                                        const std::string& shellPath) {
     RV_STEP_LOG(kWriteInstallFlag, "WriteInstallFlag:Dir:" << installFolder);
-    CProductConfig& config = InstallProductConfig();
-    EnsureUserConfigFolder();
-    WriteDataConfig("Config", "installDir", installFolder.c_str());
-    config.WriteString("config", "CLSID", m_request.CLSID.c_str());
-    config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
-    config.WriteString("config", "ShellPath", shellPath.c_str());
-    return config.WriteString("config", "CUpdateVersion", m_request.UpdateVersion.c_str());
+    WriteUserRecords({{"config", "CLSID", m_request.CLSID},
+                      {"config", "ExplorerKey", m_request.ExplorerKey},
+                      {"config", "ShellPath", shellPath},
+                      {"config", "CUpdateVersion", m_request.UpdateVersion}});
+    // From this write on the new installation is the recorded one. A
+    // previous folder about to be retired stays named as "waitdel" until it
+    // is gone, and proven ours by the folder record, so that an install
+    // killed in the retirement is finished by the next one.
+    std::vector<IniEntry> records = {{"Config", "installDir", installFolder}};
+    if (m_policy.RetirementRefusal() == nullptr) {
+        RecordOwnedFolder(m_strInstalledDir);
+        records.push_back({"config", "waitdel", WideToAnsi(m_strInstalledDir)});
+    }
+    if (!ReplaceDataConfigEntries(records))
+        throw CRvInstallException(10, 0, "write config.dat");
+    return 1;
 }

@@ -5,6 +5,7 @@
 // next install.
 #include <windows.h>
 
+#include "base/AtlIniExt.h"
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
 #include "base/FolderCopy.h"
@@ -68,6 +69,14 @@ void CRvInstallerMain::CopyOrgFiles() {
         RV_STEP_LOG(kCopyOrgFiles, "nothing carried over from: " << WideToAnsi(m_strInstalledDir));
         return;
     }
+    // A folder without its User records is the skeleton of an installation
+    // whose deletion was cut short: it has nothing complete to give, and
+    // its leftovers must never replace the new folder's records.
+    if (!PathExists(JoinPath(m_strInstalledDir, L"Conf\\User\\Config.ini"))) {
+        RV_STEP_LOG(kCopyOrgFiles,
+                    "no records to carry over in: " << WideToAnsi(m_strInstalledDir));
+        return;
+    }
     const std::wstring& folder = m_strInstallFolder;
     for (const wchar_t* name : {L"Conf", L"Task"}) {
         const std::wstring source = JoinPath(m_strInstalledDir, name);
@@ -107,11 +116,49 @@ void CRvInstallerMain::CopyOrgFiles() {
             // The carried-over User file names the previous overlay handler;
             // the new module reads its own identity from there when it is
             // unregistered, so that identity is written back at once.
-            CProductConfig& config = InstallProductConfig();
-            EnsureUserConfigFolder();
-            config.WriteString("config", "CLSID", m_request.CLSID.c_str());
-            config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
+            WriteUserRecords({{"config", "CLSID", m_request.CLSID},
+                              {"config", "ExplorerKey", m_request.ExplorerKey}});
         }
+    }
+}
+
+std::wstring RecordedShellPath(const std::wstring& folder) {
+    const std::wstring conf = JoinPath(folder, L"Conf");
+    for (const wchar_t* layer : {L"Server", L"User"}) {
+        const CAtlIniExt file(JoinPath(JoinPath(conf, layer), L"Config.ini"));
+        const std::string path = file.GetString("config", "ShellPath");
+        if (!path.empty())
+            return AnsiToWide(path);
+    }
+    return JoinPath(folder, L"Dovadi.dll");
+}
+
+void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
+                                          const std::wstring& folder,
+                                          const std::string& key,
+                                          bool keyChanges) {
+    // The registration tool runs code of the module it is given: only the
+    // proven installation's own module, directly in its folder.
+    const std::wstring shell = RecordedShellPath(folder);
+    const std::string shellPath = WideToAnsi(shell);
+    if (policy.MayRunPreviousModule(shell)) {
+        const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
+        RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
+    } else if (PathExists(shell)) {
+        RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
+    }
+    if (!keyChanges)
+        return;
+    if (!policy.MayDeletePreviousKey()) {
+        RV_STEP_LOG(kRetireInstalled, "key left alone: " << key);
+        return;
+    }
+    const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
+    RegKey overlays;
+    if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey, KEY_READ | KEY_WRITE | view) ==
+        ERROR_SUCCESS) {
+        const LONG result = overlays.DeleteSubKey(key);
+        RV_STEP_LOG(kRetireInstalled, "DelExplorerKey:" << key << " ret = " << result);
     }
 }
 
@@ -120,34 +167,11 @@ void CRvInstallerMain::RetireInstalled() {
     if (AskCoreModuleToExit())
         RV_STEP_LOG(kRetireInstalled, "core module asked to exit");
 
-    // The registration tool runs code of the module it is given: only the
-    // proven previous installation's own module, directly in its folder.
-    std::string shellPath;
-    InstallProductConfig().GetString(
-        "config", "ShellPath", shellPath,
-        WideToAnsi(JoinPath(m_strInstalledDir, L"Dovadi.dll")).c_str());
-    m_strInstalledShellPath = AnsiToWide(shellPath);
-    if (m_policy.MayRunPreviousModule(m_strInstalledShellPath)) {
-        const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
-        RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
-    } else if (PathExists(m_strInstalledShellPath)) {
-        RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
-    }
-
-    if (!IsSameKeyName(m_strInstalledExplorerKey, m_request.ExplorerKey)) {
-        if (m_policy.MayDeletePreviousKey()) {
-            const REGSAM view = Is64BitWindows() ? KEY_WOW64_64KEY : 0;
-            RegKey overlays;
-            if (overlays.Open(HKEY_LOCAL_MACHINE, kOverlayIdentifiersKey,
-                              KEY_READ | KEY_WRITE | view) == ERROR_SUCCESS) {
-                const LONG result = overlays.DeleteSubKey(m_strInstalledExplorerKey);
-                RV_STEP_LOG(kRetireInstalled,
-                            "DelExplorerKey:" << m_strInstalledExplorerKey << " ret = " << result);
-            }
-        } else {
-            RV_STEP_LOG(kRetireInstalled, "key left alone: " << m_strInstalledExplorerKey);
-        }
-    }
+    // The new records are written by now: the previous installation's own
+    // files say what it registered.
+    m_strInstalledShellPath = RecordedShellPath(m_strInstalledDir);
+    RetireRegistration(m_policy, m_strInstalledDir, m_strInstalledExplorerKey,
+                       !IsSameKeyName(m_strInstalledExplorerKey, m_request.ExplorerKey));
 
     // Never a folder not proven ours, one that holds a protected one, lies
     // in the Windows folder or is reached through a link: neither deleted,
@@ -157,24 +181,25 @@ void CRvInstallerMain::RetireInstalled() {
                     "left alone: " << WideToAnsi(m_strInstalledDir) << " (" << refusal << ")");
         return;
     }
-    // An installation proven by its registration alone is recorded now, so
-    // that a deletion left for the next install is still proven then.
-    RecordOwnedFolder(m_strInstalledDir);
     const std::wstring movedAside = MovedAsideFolder();
     if (!movedAside.empty())
         ShellDelete(movedAside, true);
     const std::string installed = WideToAnsi(m_strInstalledDir);
     const bool deleted = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
     RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << deleted);
-    if (deleted) {
-        ForgetOwnedFolder(m_strInstalledDir);
-        return;
-    }
-    if (!movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
+    bool gone = deleted;
+    if (!gone && !movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
         RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
-        ForgetOwnedFolder(m_strInstalledDir);
+        gone = true;
+    }
+    if (!gone) {
+        // config.dat names it as "waitdel" since the records were switched.
+        RV_STEP_LOG(kRetireInstalled, "waitdel:" << installed);
         return;
     }
-    WriteDataConfig("config", "waitdel", installed.c_str());
-    RV_STEP_LOG(kRetireInstalled, "waitdel:" << installed);
+    ForgetOwnedFolder(m_strInstalledDir);
+    // A folder the start of this install could not delete is still pending.
+    ReplaceDataConfigEntries({m_strStillPending.empty()
+                                  ? IniEntry{"config", "waitdel", "", true}
+                                  : IniEntry{"config", "waitdel", m_strStillPending}});
 }

@@ -16,6 +16,7 @@
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
 #include "installer/InstallFolderRules.h"
+#include "installer/request/InstallRequest.h"
 #include "installer/OwnedFolders.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ProductConfigAccess.h"
@@ -37,19 +38,6 @@ constexpr int kSameFolder = 13;
 constexpr wchar_t kLongestLayoutPath[] = L"\\Conf.carry\\Server\\Config.ini";
 
 constexpr DWORD kSettleBeforeDeleteMs = 200;
-
-// The shell module the previous installation recorded ("config" /
-// "ShellPath", the Server file first), or its folder's "Dovadi.dll".
-std::wstring RecordedShellPath(const std::wstring& installedDir) {
-    const std::wstring conf = JoinPath(installedDir, L"Conf");
-    for (const wchar_t* layer : {L"Server", L"User"}) {
-        const CAtlIniExt file(JoinPath(JoinPath(conf, layer), L"Config.ini"));
-        const std::string path = file.GetString("config", "ShellPath");
-        if (!path.empty())
-            return AnsiToWide(path);
-    }
-    return JoinPath(installedDir, L"Dovadi.dll");
-}
 
 [[noreturn]] void Fail(const char* message, int code = kFailed) {
     throw CRvInstallException(code, 0, message);
@@ -82,6 +70,8 @@ std::wstring CRvInstallerMain::GetInstallFolder() {
 
 int CRvInstallerMain::DoCheckValidInstall() {
     RV_STEP_LOG(kDoCheckValidInstall, "DoCheckValidInstall");
+    if (!m_strUnreadableRecord.empty())
+        Fail(m_strUnreadableRecord.c_str());
     m_strInstallFolder = GetInstallFolder();
     m_policy.SetNewFolder(m_strInstallFolder);
     CompletePendingDeletion();
@@ -121,8 +111,11 @@ int CRvInstallerMain::DoCheckValidInstall() {
     RegisterShell(shellDestination);
     CopyOrgFiles();
     WriteInstallInfo();
-    RetireInstalled();
+    // The new installation is complete and recorded before anything of the
+    // previous one is touched: a kill from here on leaves a state the next
+    // install finishes.
     WriteInstallFlag(WideToAnsi(folder), shellDestination);
+    RetireInstalled();
     return 1;
 }
 
@@ -209,12 +202,23 @@ void CRvInstallerMain::CompletePendingDeletion() {
     // What may not be deleted is not worth keeping a record of either.
     if (const char* refusal = m_policy.PendingDeletionRefusal(folder)) {
         RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel << " (" << refusal << ")");
-        WriteDataConfig("config", "waitdel", nullptr);
+        ReplaceDataConfigEntries({{"config", "waitdel", "", true}});
         return;
+    }
+    // An install killed in its retirement may have left the folder's
+    // registration: it goes first, as the retirement would have done it.
+    if (PathExists(folder)) {
+        const CAtlIniExt records(JoinPath(folder, L"Conf\\User\\Config.ini"));
+        const std::string key = records.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
+        FolderPolicy pending;
+        pending.ReadPrevious(folder, records.GetString("config", "CLSID"), key);
+        RetireRegistration(pending, folder, key, true);
     }
     if (ShellDelete(folder, true)) {
         ForgetOwnedFolder(folder);
-        WriteDataConfig("config", "waitdel", nullptr);
+        ReplaceDataConfigEntries({{"config", "waitdel", "", true}});
+    } else {
+        m_strStillPending = waitdel;
     }
 }
 

@@ -49,6 +49,17 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     return outcome.nErrorCode;
 }
 
+int CRvInstallerMain::ReportBusy(const char* request, char*& result) {
+    if (!ReadRequest(request))
+        return kRequestUnusable;
+    InstallResult outcome;
+    outcome.nErrorCode = kInstallFailed;
+    outcome.strErrorDesc = "another install runs";
+    outcome.strLogAppend = BuildLogAppend();
+    result = MakeResultBlock(WriteStyledResult(outcome));
+    return kInstallFailed;
+}
+
 bool CRvInstallerMain::ReadRequest(const char* request) {
     InstallEnvelope envelope;
     if (!request || !ReadInstallRequest(std::string(request), envelope, m_request))

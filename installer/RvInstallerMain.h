@@ -3,12 +3,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "base/IniReplace.h"
 
 #include "installer/FolderPolicy.h"
 #include "installer/InstallJournal.h"
 #include "installer/request/InstallRequest.h"
 
 struct InstallEnvelope;
+
+// The shell module that the installation in `folder` recorded ("config" /
+// "ShellPath" of its own Conf, the Server file first), or its
+// "Dovadi.dll".
+std::wstring RecordedShellPath(const std::wstring& folder);
 
 class CRvInstallerMain {
 public:
@@ -17,6 +25,11 @@ public:
     // Runs one install and, unless the request is unusable, stores a new
     // result block into `result`. Returns 0, 10 or 11.
     int DoInstall(const char* request, char*& result);
+
+    // The answer when another install held the install mutex for the whole
+    // wait: 10 and "another install runs", or 11 for an unusable request.
+    // Nothing is logged or changed.
+    int ReportBusy(const char* request, char*& result);
 
     // Reads the envelope and the install parameters. False when the request
     // is unusable: nothing is then logged, stored or changed.
@@ -38,8 +51,10 @@ public:
     void ReadInstalledRecord();
     // Version, channel, install time, group and core module name.
     void WriteInstallInfo();
-    // Switches the records to the new installation; returns the result of
-    // the last write.
+    // Writes the new installation's records, then switches config.dat to
+    // the new folder in one step, naming the previous folder as "waitdel"
+    // until the retirement has removed it. A write that fails fails the
+    // install. Returns 1.
     int WriteInstallFlag(const std::string& installFolder, const std::string& shellPath);
 
     // Records the overlay handler's identity, registers the installed shell
@@ -69,6 +84,11 @@ public:
     std::wstring m_strInstalledShellPath;
     std::string m_strInstalledExplorerKey;
     bool m_bNewFolder = false;
+    // Set by ReadInstalledRecord when a record exists but cannot be read:
+    // the message the install then fails with before doing anything.
+    std::string m_strUnreadableRecord;
+    // A "waitdel" folder the start of the install could not delete yet.
+    std::string m_strStillPending;
     // The install folder, computed once at the start of the install body.
     std::wstring m_strInstallFolder;
     // What this install may act on, and the proof of the previous
@@ -98,6 +118,16 @@ private:
     // Makes sure the folder of the User configuration file exists, so that
     // records written there are not silently lost.
     void EnsureUserConfigFolder();
+    // Writes entries into the new folder's User "Config.ini" in one
+    // replacement; fails the install ("write Config.ini") when it cannot.
+    void WriteUserRecords(const std::vector<IniEntry>& entries);
+    // Unregisters the shell module that the installation in `folder`
+    // recorded and removes its overlay key, each only as `policy` allows.
+    // The key goes only when `keyChanges`.
+    void RetireRegistration(const FolderPolicy& policy,
+                            const std::wstring& folder,
+                            const std::string& key,
+                            bool keyChanges);
     // Undoes the registration of a failed install, then registers the
     // previous installation's shell module again.
     void RollBackRegistration();

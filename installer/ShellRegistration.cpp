@@ -11,7 +11,6 @@
 #include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
 #include "installer/InstallerLogSites.h"
-#include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallException.h"
 #include "installer/RvInstallerMain.h"
 #include "base/TextConvert.h"
@@ -83,17 +82,17 @@ bool IsOverlayKeyRegistered(const std::string& name, int* error) {
 
 void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
     RV_STEP_LOG(kRegisterShell, "RegisterShell");
-    CProductConfig& config = InstallProductConfig();
     if (m_request.CLSID.size() != kClsidLength)
         m_request.CLSID = kDefaultClsid;
-    config.WriteString("config", "CLSID", m_request.CLSID.c_str());
     if (m_request.ExplorerKey.empty())
         m_request.ExplorerKey = kDefaultExplorerKey;
     RV_STEP_LOG(kRegisterShell,
                 "BeginRegister:folder:" << WideToAnsi(m_strInstallFolder)
                                         << " |CLSID:" << m_request.CLSID
                                         << " |ExplorerKey:" << m_request.ExplorerKey);
-    config.WriteString("config", "ExplorerKey", m_request.ExplorerKey.c_str());
+    // The module reads its identity from there when it registers.
+    WriteUserRecords(
+        {{"config", "CLSID", m_request.CLSID}, {"config", "ExplorerKey", m_request.ExplorerKey}});
 
     // The registration would take the class or the key over: never one of
     // another product's.

@@ -7,6 +7,7 @@
 #include "diagnostics/ExceptHandler.h"
 #include "diagnostics/InstallerLogger.h"
 #include "diagnostics/SehGuard.h"
+#include "installer/InstallLock.h"
 #include "installer/InstallResult.h"
 #include "installer/InstallerModule.h"
 #include "installer/RvInstallerMain.h"
@@ -33,7 +34,11 @@ extern "C" int __cdecl doInst(const char* request, char*& result) {
             // end the host.
             try {
                 RV_ExceptHandlerInit("RvInstaller", false);
-                code = _seh_DoInstall(request, result);
+                // Installs share the disk, the registry, the log
+                // configuration and the product configuration: one at a time.
+                const InstallLock lock(InstallLockWaitMs());
+                code = lock.MayRun() ? _seh_DoInstall(request, result)
+                                     : CRvInstallerMain().ReportBusy(request, result);
             } catch (...) {
                 code = kInstallCrashed;
             }

@@ -1,0 +1,78 @@
+#include "base/IniReplace.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/PathFileSystem.h"
+#include "base/PathString.h"
+#include "base/TextConvert.h"
+
+namespace {
+
+// A fresh name in the file's folder, short enough to fit wherever the file
+// does.
+std::wstring FreshNameBeside(const std::wstring& file) {
+    static LONG counter = 0;
+    wchar_t name[40] = {};
+    std::swprintf(name, 40, L"rv%08lX%04lX.ini.new", GetTickCount(),
+                  static_cast<unsigned long>(InterlockedIncrement(&counter) & 0xFFFF));
+    return JoinPath(ParentPath(file), name);
+}
+
+// What the profile functions read back for a written value: without the
+// blanks around it, and without one pair of quotes around what is left.
+std::string AsReadBack(const std::string& value) {
+    const size_t first = value.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    std::string text = value.substr(first, value.find_last_not_of(" \t") - first + 1);
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        text = text.substr(1, text.size() - 2);
+    return text;
+}
+
+bool WriteAndCheck(const std::string& file, const IniEntry& entry) {
+    if (!WritePrivateProfileStringA(entry.section.c_str(), entry.key.c_str(),
+                                    entry.remove ? nullptr : entry.value.c_str(), file.c_str()))
+        return false;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    // The profile functions can report success for a write the disk did not
+    // take; what counts is what reads back.
+    std::string value(entry.value.size() + 2, '\0');
+    const DWORD length =
+        GetPrivateProfileStringA(entry.section.c_str(), entry.key.c_str(), "\x01", &value[0],
+                                 static_cast<DWORD>(value.size()), file.c_str());
+    value.resize(length);
+    if (entry.remove)
+        return value == "\x01";
+    const std::string expected = AsReadBack(entry.value);
+    return value == expected || (expected.empty() && value == "\x01");
+}
+
+}  // namespace
+
+bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries) {
+    const std::wstring fresh = FreshNameBeside(file);
+    const std::string freshAnsi = WideToAnsi(fresh);
+    if (file.empty() || fresh.size() >= MAX_PATH || AnsiToWide(freshAnsi) != fresh)
+        return false;
+    // A file that is there must be read whole, or its other records would
+    // be lost with the replacement.
+    if (PathExists(file)) {
+        if (!CopyFileW(file.c_str(), fresh.c_str(), TRUE))
+            return false;
+        SetFileAttributesW(fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    bool written = true;
+    for (const IniEntry& entry : entries)
+        written = written && WriteAndCheck(freshAnsi, entry);
+    if (written && MoveFileExW(fresh.c_str(), file.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    DeleteFileW(fresh.c_str());
+    SetLastError(error);
+    return false;
+}
