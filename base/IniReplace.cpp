@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/TextConvert.h"
@@ -61,6 +62,13 @@ bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& en
     // A file that is there must be read whole, or its other records would
     // be lost with the replacement.
     if (PathExists(file)) {
+        // A read-only file is not replaced, as Windows refuses to (Wine
+        // would replace it).
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         if (!CopyFileW(file.c_str(), fresh.c_str(), TRUE))
             return false;
         SetFileAttributesW(fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -68,6 +76,7 @@ bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& en
     bool written = true;
     for (const IniEntry& entry : entries)
         written = written && WriteAndCheck(freshAnsi, entry);
+    KillPoint("ini written");
     if (written && MoveFileExW(fresh.c_str(), file.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;

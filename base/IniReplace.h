@@ -16,6 +16,7 @@ struct IniEntry {
 };
 
 // Applies the entries to `file` (created when missing), keeping everything
-// else in it. False when the file exists but cannot be read, a write or its
-// read-back fails, or the replacement fails: the file is then as it was.
+// else in it. False when the file exists but is read-only or cannot be
+// read, a write or its read-back fails, or the replacement fails: the file
+// is then as it was.
 bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries);

@@ -9,6 +9,7 @@
 
 #include "base/DeleteGuard.h"
 #include "base/EntryHandle.h"
+#include "base/KillPoint.h"
 #include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
@@ -198,6 +199,7 @@ private:
             return true;
         const std::wstring path = level.path + L"\\" + entry.name;
         RunSeam(path);
+        KillPoint("tree delete");
         EntryHandle handle;
         if (entry.IsLink()) {
             // Only a handle that holds the link itself removes it; on Wine

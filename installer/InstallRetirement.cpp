@@ -9,6 +9,7 @@
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
 #include "base/FolderCopy.h"
+#include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
@@ -112,6 +113,7 @@ void CRvInstallerMain::CopyOrgFiles() {
             RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles failed: " << WideToAnsi(source));
             throw CRvInstallException(10, 0, "copy org files");
         }
+        KillPoint("carried");
         if (target == JoinPath(folder, L"Conf")) {
             // The carried-over User file names the previous overlay handler;
             // the new module reads its own identity from there when it is
@@ -144,6 +146,7 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
     if (policy.MayRunPreviousModule(shell)) {
         const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
         RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
+        KillPoint("unregistered");
     } else if (PathExists(shell)) {
         RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
     }
@@ -159,6 +162,7 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
         ERROR_SUCCESS) {
         const LONG result = overlays.DeleteSubKey(key);
         RV_STEP_LOG(kRetireInstalled, "DelExplorerKey:" << key << " ret = " << result);
+        KillPoint("key deleted");
     }
 }
 
@@ -166,6 +170,7 @@ void CRvInstallerMain::RetireInstalled() {
     RV_STEP_LOG(kRetireInstalled, "RetireInstalled");
     if (AskCoreModuleToExit())
         RV_STEP_LOG(kRetireInstalled, "core module asked to exit");
+    KillPoint("core asked");
 
     // The new records are written by now: the previous installation's own
     // files say what it registered.
@@ -197,6 +202,7 @@ void CRvInstallerMain::RetireInstalled() {
         RV_STEP_LOG(kRetireInstalled, "waitdel:" << installed);
         return;
     }
+    KillPoint("retired");
     ForgetOwnedFolder(m_strInstalledDir);
     // A folder the start of this install could not delete is still pending.
     ReplaceDataConfigEntries({m_strStillPending.empty()

@@ -7,6 +7,7 @@
 #include "base/DataConfig.h"
 #include "base/FileIdentity.h"
 #include "base/FileOperations.h"
+#include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
@@ -99,22 +100,27 @@ int CRvInstallerMain::DoCheckValidInstall() {
     // From here on the folder is ours: recorded where only an administrator
     // can write, so that the next install may retire it.
     m_journal.RecordOwnership(folder);
+    KillPoint("folder created");
     // Everyone may write below the install folder, so that the product's
     // programs can update their files whoever runs them.
     GrantEveryoneAccess(WideToAnsi(folder));
 
     PlaceModules(folder, shellSource, coreSource);
+    KillPoint("modules placed");
     BindProductConfig(folder);
 
     const std::string shellDestination =
         WideToAnsi(JoinPath(folder, AnsiToWide(m_request.ShellDllName)));
     RegisterShell(shellDestination);
+    KillPoint("registered");
     CopyOrgFiles();
     WriteInstallInfo();
+    KillPoint("info written");
     // The new installation is complete and recorded before anything of the
     // previous one is touched: a kill from here on leaves a state the next
     // install finishes.
     WriteInstallFlag(WideToAnsi(folder), shellDestination);
+    KillPoint("records switched");
     RetireInstalled();
     return 1;
 }
@@ -162,6 +168,7 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder,
     m_journal.BeforePlacing(shellDestination);
     if (!CopyFileWithRetry(shellTarget.c_str(), shellSource.c_str()))
         Fail("copy shell");
+    KillPoint("shell placed");
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
     m_journal.BeforePlacing(coreDestination);

@@ -138,6 +138,42 @@ HostRun InstallBed::Install(const std::string& params, const std::wstring& tmpDi
                        ",\"InstallSrcid\":\"77\",\"rspEncode\":\"" + EncodeBase64(params) + "\"}");
 }
 
+std::vector<HostRun> InstallBed::InstallAtOnce(const std::vector<std::string>& params) {
+    std::vector<HostRun> runs(params.size());
+    std::vector<HANDLE> processes;
+    for (size_t i = 0; i < params.size(); ++i) {
+        const std::wstring index = std::to_wstring(i);
+        const std::wstring request = m_scratch / (L"request" + index + L".json");
+        const std::wstring result = m_scratch / (L"result" + index + L".json");
+        DeleteFileW(result.c_str());
+        WriteFileBytes(request, "{\"tmpDir\":" + JsonText(Narrow(Payload())) + ",\"rspEncode\":\"" +
+                                    EncodeBase64(params[i]) + "\"}");
+        std::wstring command = Quoted(BinFile(L"RvInstHost.exe")) + L" --request-file " +
+                               Quoted(request) + L" --result-file " + Quoted(result);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                            nullptr, nullptr, &startup, &started))
+            continue;
+        CloseHandle(started.hThread);
+        processes.push_back(started.hProcess);
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE,
+                           kHostTimeoutMs);
+    for (size_t i = 0; i < processes.size(); ++i) {
+        GetExitCodeProcess(processes[i], &runs[i].code);
+        CloseHandle(processes[i]);
+        Json::Value result;
+        Json::Reader reader;
+        if (reader.parse(ReadFileBytes(m_scratch / (L"result" + std::to_wstring(i) + L".json")),
+                         result) &&
+            result.isObject())
+            runs[i].desc = result["strErrorDesc"].asString();
+    }
+    return runs;
+}
+
 HostRun InstallBed::SendRequest(const std::string& request) {
     const std::wstring requestFile = m_scratch / L"request.json";
     const std::wstring resultFile = m_scratch / L"result.json";

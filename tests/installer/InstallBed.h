@@ -57,6 +57,8 @@ public:
     HostRun Install(const std::string& params) { return Install(params, Payload()); }
     // Sends the request file content through the host byte for byte.
     HostRun SendRequest(const std::string& request);
+    // Starts one host for each set of parameters at once, and waits for all.
+    std::vector<HostRun> InstallAtOnce(const std::vector<std::string>& params);
 
     // The built modules, under the names a request's source folder holds.
     static std::wstring Payload();

@@ -188,6 +188,8 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     // Data that the next install must carry over before anything of A goes.
     const std::wstring confData = folderA + L"\\Conf\\carry.dat";
     const std::wstring taskData = folderA + L"\\Task\\carry.dat";
+    const std::wstring userA = folderA + L"\\Conf\\User\\Config.ini";
+    const std::wstring dataConfig = InstallBed::DataConfigFile();
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(confData, "conf data"));
     ASSERT_TRUE(WriteFileBytes(taskData, "task data"));
@@ -282,6 +284,10 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         // A carry-over that cannot read everything fails before A is touched.
         {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "copy org files", {}, confData},
         {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "copy org files", {}, taskData},
+        // Records that cannot be read or written.
+        {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "read config.dat", {}, dataConfig},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "read Config.ini", {}, userA},
+        {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "write config.dat", {}, {}},
     };
     if (RunsUnderWow64()) {
         // A 32-bit module under the 64-bit name registers in the 32-bit view,
@@ -300,7 +306,11 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
             std::unique_ptr<OpenFileHandle> held;
             if (!c.unreadable.empty())
                 held.reset(new OpenFileHandle(c.unreadable, 0));
+            const bool readOnly = c.desc == "write config.dat";
+            SetFileAttributesW(dataConfig.c_str(),
+                               readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
             run = bed.Install(Params(c.subDir, keyB, c.clsid), c.tmpDir);
+            SetFileAttributesW(dataConfig.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         EXPECT_EQ(run.code, 10u);
         EXPECT_EQ(run.desc, c.desc);

@@ -72,6 +72,8 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
     const std::wstring userA = folderA + L"\\Conf\\User\\Config.ini";
     ASSERT_TRUE(WritePrivateProfileStringW(L"custom", L"mine", L"kept", userA.c_str()));
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, userA.c_str());
+    // Made read-only: the carried copy must still take B's records.
+    ASSERT_TRUE(SetFileAttributesW(userA.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task\\jobs").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(folderA + L"\\Task\\jobs\\job.dat", "task data"));

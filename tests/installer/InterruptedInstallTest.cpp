@@ -1,0 +1,206 @@
+// Installs that are killed, or run twice at once, through the host. The
+// installation carries a custom record and Task files and its core module
+// runs; whatever happens, afterwards exactly one installation is recorded,
+// registered and loadable, and holds all of that data.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/KillPoint.h"
+#include "installer/InstallLock.h"
+#include "tests/installer/InstallBed.h"
+#include "tests/support/Base64Encode.h"
+
+namespace {
+
+const wchar_t* const kKeys[] = {L"RvTestKillEven", L"RvTestKillOdd"};
+const wchar_t* const kClsids[] = {L"6D5C4B3A-2918-4F7E-8D6C-5B4A39281701",
+                                  L"6D5C4B3A-2918-4F7E-8D6C-5B4A39281702"};
+const char* const kTaskFiles[] = {"Task\\jobs\\job.dat", "Task\\list.dat"};
+
+std::wstring KillFolder(int generation) {
+    return InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvKill_" + std::to_wstring(generation));
+}
+
+std::string Params(int generation) {
+    return "{\"subDir\":\"RvKill_" + std::to_string(generation) + "\",\"ExplorerKey\":\"" +
+           Narrow(kKeys[generation % 2]) + "\",\"CLSID\":\"" + Narrow(kClsids[generation % 2]) +
+           "\"}";
+}
+
+// Starts the installation's core module, holding its job file.
+bool StartCoreModule(const std::wstring& folder) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(system) + L"\\rundll32.exe\" \"" + folder +
+                           L"\\CoreModule.dll\",RunCore " + folder + L"\\Task\\jobs\\job.dat";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    for (int i = 0; i < 200; ++i) {
+        if (HANDLE event =
+                OpenEventW(SYNCHRONIZE, FALSE, L"Global\\PuShellExt_CoredllExitEvent_20150504")) {
+            CloseHandle(event);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+// The installation of `generation` is the only one: recorded, holding the
+// custom record and the Task files, its key naming its class, the other key
+// gone, and no folder of an earlier generation left.
+void ExpectOnlyInstallation(InstallBed& bed, int generation, bool probe) {
+    const std::wstring folder = KillFolder(generation), data = InstallBed::DataConfigFile();
+    EXPECT_EQ(IniValue(data, "Config", "installDir"), Narrow(folder));
+    EXPECT_EQ(IniValue(data, "config", "waitdel"), "<missing>");
+    const std::wstring user = folder + L"\\Conf\\User\\Config.ini";
+    EXPECT_EQ(IniValue(user, "custom", "mine"), "kept");
+    EXPECT_EQ(IniValue(user, "config", "ShellPath"), Narrow(folder) + "\\Dovadi.dll");
+    for (const char* task : kTaskFiles)
+        EXPECT_EQ(ReadFileBytes(folder + L"\\" + Widen(task)), task);
+    std::wstring named;
+    EXPECT_TRUE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeys[generation % 2]), &named));
+    EXPECT_EQ(named, L"{" + std::wstring(kClsids[generation % 2]) + L"}");
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeys[1 - generation % 2])));
+    for (int earlier = 0; earlier < generation; ++earlier)
+        EXPECT_FALSE(FolderExists(KillFolder(earlier))) << earlier;
+    if (probe) {
+        EXPECT_EQ(bed.ProbeOverlayModule(kKeys[generation % 2]), folder + L"\\Dovadi.dll");
+    }
+}
+
+}  // namespace
+
+TEST(InterruptedInstall, AKilledUpgradeIsFinishedByItsRetryAndTheNextUpgrade) {
+    InstallBed bed;
+    for (int i = 0; i < 2; ++i)
+        bed.Track(L"", kKeys[i], kClsids[i]);
+    const char* const points[] = {
+        "folder created", "shell placed",  "modules placed",   "registered",     "carried#1",
+        "carried#2",      "ini written#1", "ini written#2",    "ini written#3",  "info written",
+        "ini written#4",  "ini written#5", "records switched", "core asked",     "unregistered",
+        "tree delete#2",  "tree delete#5", "tree delete#8",    "tree delete#12", "retired",
+        "ini written#6"};
+    const int generations = 1 + 2 * static_cast<int>(sizeof(points) / sizeof(points[0]));
+    for (int generation = 0; generation < generations; ++generation)
+        bed.Track(KillFolder(generation), L"", L"");
+    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
+    WritePrivateProfileStringW(L"Config", L"installDir", KillFolder(-1).c_str(),
+                               InstallBed::DataConfigFile().c_str());
+    ASSERT_EQ(bed.Install(Params(0)).code, 0u);
+    const std::wstring first = KillFolder(0);
+    WritePrivateProfileStringW(L"custom", L"mine", L"kept",
+                               (first + L"\\Conf\\User\\Config.ini").c_str());
+    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task\\jobs").c_str(), nullptr));
+    for (const char* task : kTaskFiles)
+        ASSERT_TRUE(WriteFileBytes(first + L"\\" + Widen(task), task));
+
+    int generation = 0;
+    for (const char* point : points) {
+        SCOPED_TRACE(point);
+        ASSERT_TRUE(StartCoreModule(KillFolder(generation)));
+        {
+            ScopedEnvironment kill(L"RV_TEST_KILL_AT", Widen(point).c_str());
+            EXPECT_EQ(bed.Install(Params(generation + 1)).code, kKilledExitCode);
+        }
+        const HostRun retry = bed.Install(Params(generation + 1));
+        EXPECT_TRUE(retry.code == 0 || retry.desc == "same folder") << retry.desc;
+        ExpectOnlyInstallation(bed, generation + 1, true);
+        EXPECT_EQ(bed.Install(Params(generation + 2)).code, 0u);
+        ExpectOnlyInstallation(bed, generation + 2, false);
+        generation += 2;
+    }
+}
+
+// Two hosts, and two threads of one process, start installs at the same
+// moment: they run one after the other, and nothing of either is lost.
+TEST(InterruptedInstall, InstallsStartedTogetherRunOneAfterTheOther) {
+    InstallBed bed;
+    for (int i = 0; i < 2; ++i)
+        bed.Track(L"", kKeys[i], kClsids[i]);
+    for (int generation = 100; generation < 108; ++generation)
+        bed.Track(KillFolder(generation), L"", L"");
+    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
+    WritePrivateProfileStringW(L"Config", L"installDir", KillFolder(-1).c_str(),
+                               InstallBed::DataConfigFile().c_str());
+    ASSERT_EQ(bed.Install(Params(100)).code, 0u);
+    const std::wstring first = KillFolder(100);
+    WritePrivateProfileStringW(L"custom", L"mine", L"kept",
+                               (first + L"\\Conf\\User\\Config.ini").c_str());
+    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task\\jobs").c_str(), nullptr));
+    for (const char* task : kTaskFiles)
+        ASSERT_TRUE(WriteFileBytes(first + L"\\" + Widen(task), task));
+
+    // The same request twice: one installs, the other finds it recorded.
+    std::vector<HostRun> runs = bed.InstallAtOnce({Params(101), Params(101)});
+    EXPECT_EQ(runs[0].code + runs[1].code, 10u) << runs[0].desc << " " << runs[1].desc;
+    EXPECT_TRUE(runs[0].desc == "same folder" || runs[1].desc == "same folder");
+    ExpectOnlyInstallation(bed, 101, true);
+
+    // Two different requests: both install, one after the other; the one
+    // that ran last is the installation.
+    runs = bed.InstallAtOnce({Params(102), Params(104)});
+    EXPECT_EQ(runs[0].code + runs[1].code, 0u) << runs[0].desc << " " << runs[1].desc;
+    const int last =
+        IniValue(InstallBed::DataConfigFile(), "Config", "installDir") == Narrow(KillFolder(102))
+            ? 102
+            : 104;
+    EXPECT_FALSE(FolderExists(KillFolder(last == 102 ? 104 : 102)));
+    ExpectOnlyInstallation(bed, last, true);
+
+    // Two threads of one process, in the library loaded here.
+    HMODULE library = LoadLibraryW(BinFile(L"RvInstaller.dll").c_str());
+    ASSERT_NE(library, nullptr);
+    using DoInst = int(__cdecl*)(const char*, char*&);
+    const auto doInst =
+        reinterpret_cast<DoInst>(reinterpret_cast<void*>(GetProcAddress(library, "doInst")));
+    int codes[2] = {-2, -2};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&, i] {
+            std::string tmpDir;
+            for (char c : Narrow(InstallBed::Payload()))
+                tmpDir += c == '\\' ? std::string("\\\\") : std::string(1, c);
+            const std::string request = "{\"tmpDir\":\"" + tmpDir + "\",\"rspEncode\":\"" +
+                                        EncodeBase64(Params(105 + i)) + "\"}";
+            char* result = nullptr;
+            codes[i] = doInst(request.c_str(), result);
+            delete[] result;
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(codes[0], 0);
+    EXPECT_EQ(codes[1], 0);
+    const bool fifthLast =
+        IniValue(InstallBed::DataConfigFile(), "Config", "installDir") == Narrow(KillFolder(105));
+    EXPECT_FALSE(FolderExists(KillFolder(fifthLast ? 106 : 105)));
+    ExpectOnlyInstallation(bed, fifthLast ? 105 : 106, true);
+
+    // Past the wait the second call gives up, changing nothing.
+    HANDLE held = CreateMutexW(nullptr, TRUE, kInstallMutexName);
+    {
+        ScopedEnvironment wait(L"RV_TEST_INSTALL_LOCK_WAIT_MS", L"200");
+        const HostRun busy = bed.Install(Params(107));
+        EXPECT_EQ(busy.code, 10u);
+        EXPECT_EQ(busy.desc, "another install runs");
+    }
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_FALSE(FolderExists(KillFolder(107)));
+    FreeLibrary(library);
+}
