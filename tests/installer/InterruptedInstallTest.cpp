@@ -81,32 +81,44 @@ void ExpectOnlyInstallation(InstallBed& bed, int generation, bool probe) {
     }
 }
 
+// Installs `generation` as the first installation, with a custom record and
+// Task files; the bed removes the generations up to `last`.
+void InstallWithData(InstallBed& bed, int generation, int last) {
+    for (int i = 0; i < 2; ++i)
+        bed.Track(L"", kKeys[i], kClsids[i]);
+    for (int tracked = generation; tracked <= last; ++tracked)
+        bed.Track(KillFolder(tracked), L"", L"");
+    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
+    WritePrivateProfileStringW(L"Config", L"installDir", KillFolder(-1).c_str(),
+                               InstallBed::DataConfigFile().c_str());
+    ASSERT_EQ(bed.Install(Params(generation)).code, 0u);
+    const std::wstring folder = KillFolder(generation);
+    WritePrivateProfileStringW(L"custom", L"mine", L"kept",
+                               (folder + L"\\Conf\\User\\Config.ini").c_str());
+    CreateDirectoryW((folder + L"\\Task").c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\Task\\jobs").c_str(), nullptr);
+    for (const char* task : kTaskFiles)
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\" + Widen(task), task));
+}
+
+// Of two generations installed one after the other, the one that ran last.
+int RanLast(int a, int b) {
+    return IniValue(InstallBed::DataConfigFile(), "Config", "installDir") == Narrow(KillFolder(a))
+               ? a
+               : b;
+}
+
 }  // namespace
 
 TEST(InterruptedInstall, AKilledUpgradeIsFinishedByItsRetryAndTheNextUpgrade) {
     InstallBed bed;
-    for (int i = 0; i < 2; ++i)
-        bed.Track(L"", kKeys[i], kClsids[i]);
     const char* const points[] = {
         "folder created", "shell placed",  "modules placed",   "registered",     "carried#1",
         "carried#2",      "ini written#1", "ini written#2",    "ini written#3",  "info written",
         "ini written#4",  "ini written#5", "records switched", "core asked",     "unregistered",
         "tree delete#2",  "tree delete#5", "tree delete#8",    "tree delete#12", "retired",
         "ini written#6"};
-    const int generations = 1 + 2 * static_cast<int>(sizeof(points) / sizeof(points[0]));
-    for (int generation = 0; generation < generations; ++generation)
-        bed.Track(KillFolder(generation), L"", L"");
-    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
-    WritePrivateProfileStringW(L"Config", L"installDir", KillFolder(-1).c_str(),
-                               InstallBed::DataConfigFile().c_str());
-    ASSERT_EQ(bed.Install(Params(0)).code, 0u);
-    const std::wstring first = KillFolder(0);
-    WritePrivateProfileStringW(L"custom", L"mine", L"kept",
-                               (first + L"\\Conf\\User\\Config.ini").c_str());
-    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task\\jobs").c_str(), nullptr));
-    for (const char* task : kTaskFiles)
-        ASSERT_TRUE(WriteFileBytes(first + L"\\" + Widen(task), task));
+    InstallWithData(bed, 0, 2 * static_cast<int>(sizeof(points) / sizeof(points[0])));
 
     int generation = 0;
     for (const char* point : points) {
@@ -129,38 +141,22 @@ TEST(InterruptedInstall, AKilledUpgradeIsFinishedByItsRetryAndTheNextUpgrade) {
 // moment: they run one after the other, and nothing of either is lost.
 TEST(InterruptedInstall, InstallsStartedTogetherRunOneAfterTheOther) {
     InstallBed bed;
-    for (int i = 0; i < 2; ++i)
-        bed.Track(L"", kKeys[i], kClsids[i]);
-    for (int generation = 100; generation < 108; ++generation)
-        bed.Track(KillFolder(generation), L"", L"");
-    CreateDirectoryW(LocalDataFolder().c_str(), nullptr);
-    WritePrivateProfileStringW(L"Config", L"installDir", KillFolder(-1).c_str(),
-                               InstallBed::DataConfigFile().c_str());
-    ASSERT_EQ(bed.Install(Params(100)).code, 0u);
-    const std::wstring first = KillFolder(100);
-    WritePrivateProfileStringW(L"custom", L"mine", L"kept",
-                               (first + L"\\Conf\\User\\Config.ini").c_str());
-    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((first + L"\\Task\\jobs").c_str(), nullptr));
-    for (const char* task : kTaskFiles)
-        ASSERT_TRUE(WriteFileBytes(first + L"\\" + Widen(task), task));
-
-    // The same request twice: one installs, the other finds it recorded.
-    std::vector<HostRun> runs = bed.InstallAtOnce({Params(101), Params(101)});
-    EXPECT_EQ(runs[0].code + runs[1].code, 10u) << runs[0].desc << " " << runs[1].desc;
-    EXPECT_TRUE(runs[0].desc == "same folder" || runs[1].desc == "same folder");
-    ExpectOnlyInstallation(bed, 101, true);
-
-    // Two different requests: both install, one after the other; the one
-    // that ran last is the installation.
-    runs = bed.InstallAtOnce({Params(102), Params(104)});
-    EXPECT_EQ(runs[0].code + runs[1].code, 0u) << runs[0].desc << " " << runs[1].desc;
-    const int last =
-        IniValue(InstallBed::DataConfigFile(), "Config", "installDir") == Narrow(KillFolder(102))
-            ? 102
-            : 104;
-    EXPECT_FALSE(FolderExists(KillFolder(last == 102 ? 104 : 102)));
-    ExpectOnlyInstallation(bed, last, true);
+    InstallWithData(bed, 100, 120);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const int base = 100 + 5 * round;
+        // The same request twice: one installs, the other finds it recorded.
+        std::vector<HostRun> runs = bed.InstallAtOnce({Params(base + 1), Params(base + 1)});
+        EXPECT_EQ(runs[0].code + runs[1].code, 10u) << runs[0].desc << " " << runs[1].desc;
+        EXPECT_TRUE(runs[0].desc == "same folder" || runs[1].desc == "same folder");
+        ExpectOnlyInstallation(bed, base + 1, false);
+        // Two different requests: both install, one after the other.
+        runs = bed.InstallAtOnce({Params(base + 2), Params(base + 4)});
+        EXPECT_EQ(runs[0].code + runs[1].code, 0u) << runs[0].desc << " " << runs[1].desc;
+        const int last = RanLast(base + 2, base + 4);
+        EXPECT_FALSE(FolderExists(KillFolder(last == base + 2 ? base + 4 : base + 2)));
+        ExpectOnlyInstallation(bed, last, round == 2);
+    }
 
     // Two threads of one process, in the library loaded here.
     HMODULE library = LoadLibraryW(BinFile(L"RvInstaller.dll").c_str());
@@ -176,7 +172,7 @@ TEST(InterruptedInstall, InstallsStartedTogetherRunOneAfterTheOther) {
             for (char c : Narrow(InstallBed::Payload()))
                 tmpDir += c == '\\' ? std::string("\\\\") : std::string(1, c);
             const std::string request = "{\"tmpDir\":\"" + tmpDir + "\",\"rspEncode\":\"" +
-                                        EncodeBase64(Params(105 + i)) + "\"}";
+                                        EncodeBase64(Params(116 + i)) + "\"}";
             char* result = nullptr;
             codes[i] = doInst(request.c_str(), result);
             delete[] result;
@@ -186,21 +182,20 @@ TEST(InterruptedInstall, InstallsStartedTogetherRunOneAfterTheOther) {
         thread.join();
     EXPECT_EQ(codes[0], 0);
     EXPECT_EQ(codes[1], 0);
-    const bool fifthLast =
-        IniValue(InstallBed::DataConfigFile(), "Config", "installDir") == Narrow(KillFolder(105));
-    EXPECT_FALSE(FolderExists(KillFolder(fifthLast ? 106 : 105)));
-    ExpectOnlyInstallation(bed, fifthLast ? 105 : 106, true);
+    const int last = RanLast(116, 117);
+    EXPECT_FALSE(FolderExists(KillFolder(last == 116 ? 117 : 116)));
+    ExpectOnlyInstallation(bed, last, true);
 
     // Past the wait the second call gives up, changing nothing.
     HANDLE held = CreateMutexW(nullptr, TRUE, kInstallMutexName);
     {
         ScopedEnvironment wait(L"RV_TEST_INSTALL_LOCK_WAIT_MS", L"200");
-        const HostRun busy = bed.Install(Params(107));
+        const HostRun busy = bed.Install(Params(118));
         EXPECT_EQ(busy.code, 10u);
         EXPECT_EQ(busy.desc, "another install runs");
     }
     ReleaseMutex(held);
     CloseHandle(held);
-    EXPECT_FALSE(FolderExists(KillFolder(107)));
+    EXPECT_FALSE(FolderExists(KillFolder(118)));
     FreeLibrary(library);
 }
