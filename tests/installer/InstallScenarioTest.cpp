@@ -348,19 +348,5 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     }
     EXPECT_EQ(ReadFileBytes(existing + L"\\keep\\inner.txt"), "mine");
 
-    // A full disk under config.dat (a small file system mounted over the
-    // local data folder, where the machine lets the test mount one): the
-    // switch of the records fails, and says so.
-    bed.Track(InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvE2E_Full"), L"", L"");
-    const std::string data = "'" + UnixPath(LocalDataFolder()) + "'";
-    const std::string saved = "'" + UnixPath(bed.PayloadCopy()) + "data'";
-    if (RunUnixCommand("/bin/cp -a " + data + " " + saved + " && /bin/mount -t tmpfs -o size=8k " +
-                       "tmpfs " + data + " && /bin/cp -a " + saved + "/. " + data)) {
-        const HostRun run = bed.Install(Params(L"RvE2E_Full", keyB, kClsidB));
-        EXPECT_TRUE(RunUnixCommand("/bin/umount -l " + data));
-        EXPECT_EQ(run.desc, "write config.dat");
-        EXPECT_FALSE(FolderExists(InstallBed::FolderIn(CSIDL_COMMON_APPDATA, L"RvE2E_Full")));
-        EXPECT_TRUE(bed.Snapshot(folderA, keyA, kClsidA) == previous);
-    }
     EXPECT_EQ(bed.ProbeOverlayModule(keyA), folderA + L"\\Dovadi.dll");
 }
