@@ -24,9 +24,7 @@ std::string ReadDataConfig(const char* section, const char* key, const char* def
 
 int WriteDataConfig(const char* section, const char* key, const char* value) {
     const CAtlIniExt file(DataConfigPath());
-    if (file.GetFileName().empty())
-        return 0;
-    return WritePrivateProfileStringA(section, key, value, file.GetFileName().c_str());
+    return file.WriteString(section, key, value) ? 1 : 0;
 }
 
 bool ReplaceDataConfigEntries(const std::vector<IniEntry>& entries) {

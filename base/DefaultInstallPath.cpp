@@ -5,18 +5,21 @@
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/StandardPaths.h"
-#include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"
 
 bool GetDefaultInstallPath(std::wstring& path, int csidl) {
-    char folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, folder, csidl, TRUE);
-    if (!PathExists(AnsiToWide(folder))) {
+    // The UTF-16 path: below a profile the ANSI code page cannot name, the
+    // ANSI call gives a name with '?' that does not exist, and the install
+    // would land in the fallback folder. Such a folder is refused by the
+    // install instead.
+    wchar_t folder[MAX_PATH] = {};
+    SpecialFolderPath(folder, csidl, TRUE);
+    if (!PathExists(folder)) {
         RV_TRACE_ERROR("PathUtil", 248) << "GetDefaultInstallPath err csidl_dir = " << csidl;
         folder[0] = 0;
-        SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_APPDATA, TRUE);
+        SpecialFolderPath(folder, CSIDL_COMMON_APPDATA, TRUE);
     }
-    path = JoinPath(AnsiToWide(folder), L"Dovadi");
+    path = JoinPath(folder, L"Dovadi");
     return PathExists(path);
 }
 

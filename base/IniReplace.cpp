@@ -34,30 +34,35 @@ std::string AsReadBack(const std::string& value) {
     return text;
 }
 
-bool WriteAndCheck(const std::string& file, const IniEntry& entry) {
-    if (!WritePrivateProfileStringA(entry.section.c_str(), entry.key.c_str(),
-                                    entry.remove ? nullptr : entry.value.c_str(), file.c_str()))
+// The file is named in UTF-16 (its folder may lie in a profile the ANSI
+// code page cannot name); the text is ANSI, and the profile functions keep
+// the file's contents in the ANSI code page.
+bool WriteAndCheck(const std::wstring& file, const IniEntry& entry) {
+    std::wstring section, key, value;
+    if (!AnsiToWideExact(entry.section, section) || !AnsiToWideExact(entry.key, key) ||
+        !AnsiToWideExact(entry.value, value))
         return false;
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    if (!WritePrivateProfileStringW(section.c_str(), key.c_str(),
+                                    entry.remove ? nullptr : value.c_str(), file.c_str()))
+        return false;
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
     // The profile functions can report success for a write the disk did not
     // take; what counts is what reads back.
-    std::string value(entry.value.size() + 2, '\0');
-    const DWORD length =
-        GetPrivateProfileStringA(entry.section.c_str(), entry.key.c_str(), "\x01", &value[0],
-                                 static_cast<DWORD>(value.size()), file.c_str());
-    value.resize(length);
+    std::wstring read(value.size() + 2, L'\0');
+    const DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"\x01", &read[0],
+                                                  static_cast<DWORD>(read.size()), file.c_str());
+    read.resize(length);
     if (entry.remove)
-        return value == "\x01";
+        return read == L"\x01";
     const std::string expected = AsReadBack(entry.value);
-    return value == expected || (expected.empty() && value == "\x01");
+    return WideToAnsi(read) == expected || (expected.empty() && read == L"\x01");
 }
 
 }  // namespace
 
 bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries) {
     const std::wstring fresh = FreshNameBeside(file);
-    const std::string freshAnsi = WideToAnsi(fresh);
-    if (file.empty() || fresh.size() >= MAX_PATH || AnsiToWide(freshAnsi) != fresh)
+    if (file.empty() || fresh.size() >= MAX_PATH)
         return false;
     // A file that is there must be read whole, or its other records would
     // be lost with the replacement.
@@ -75,7 +80,7 @@ bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& en
     }
     bool written = true;
     for (const IniEntry& entry : entries)
-        written = written && WriteAndCheck(freshAnsi, entry);
+        written = written && WriteAndCheck(fresh, entry);
     KillPoint("ini written");
     if (written && MoveFileExW(fresh.c_str(), file.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -68,8 +68,5 @@ int CProductConfig::GetString(const char* section,
 }
 
 int CProductConfig::WriteString(const char* section, const char* key, const char* value) {
-    const std::string& file = m_iniUser.GetFileName();
-    if (file.empty())
-        return 0;
-    return WritePrivateProfileStringA(section, key, value, file.c_str());
+    return m_iniUser.WriteString(section, key, value) ? 1 : 0;
 }

@@ -13,23 +13,23 @@ namespace {
 // The shell's special-folder and the version-resource functions are looked
 // up on first use: the launcher needs them only for a crash report, and
 // importing their libraries would load them, with the libraries they need,
-// at every start.
-#ifdef RV_WIDE_TEXT
+// at every start. Both text widths take the UTF-16 path: the ANSI call
+// answers with '?' for a profile folder the code page cannot name.
 using SpecialFolderPathFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
 constexpr char kSpecialFolderPathName[] = "SHGetSpecialFolderPathW";
-#else
-using SpecialFolderPathFn = BOOL(WINAPI*)(HWND, LPSTR, int, BOOL);
-constexpr char kSpecialFolderPathName[] = "SHGetSpecialFolderPathA";
-#endif
 using VersionInfoSizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
 using VersionInfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
 using VersionQueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
-BOOL SpecialFolderPath(RvChar* buffer, int csidl, BOOL create) {
+}  // namespace
+
+BOOL SpecialFolderPath(wchar_t* buffer, int csidl, BOOL create) {
     static const SpecialFolderPathFn function =
         GetSystemFunctionAs<SpecialFolderPathFn>(L"shell32.dll", kSpecialFolderPathName);
     return function != nullptr && function(nullptr, buffer, csidl, create);
 }
+
+namespace {
 
 struct VersionFunctions {
     VersionInfoSizeFn size =
@@ -42,16 +42,15 @@ struct VersionFunctions {
 // that reports more than kVersionBufferSize - 1 bytes is not read at all.
 constexpr DWORD kVersionBufferSize = 8192;
 
-// Full file name of the module running this code. The installer takes the
-// narrow name and widens it with the ANSI code page, the launcher the wide
-// one. Empty when the name cannot be read or does not fit in 259
-// characters: a cut name would point the search at the wrong folder.
+// Full file name of the module running this code. Empty when the name
+// cannot be read or does not fit in 259 characters: a cut name would point
+// the search at the wrong folder.
 std::wstring RunningModulePath() {
-    RvChar buffer[MAX_PATH] = {};
-    const DWORD length = GetModuleFileName(GetCurrentModuleHandle(), buffer, MAX_PATH);
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(GetCurrentModuleHandle(), buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return std::wstring();
-    return RvToWide(RvString(buffer, length));
+    return std::wstring(buffer, length);
 }
 
 // The per-user local data folder: the local application-data folder
@@ -59,9 +58,9 @@ std::wstring RunningModulePath() {
 // the special folder cannot be obtained; `folder` is then the bare relative
 // name, and callers create nothing relative to the current folder.
 bool LocalDataFolder(std::wstring& folder) {
-    RvChar buffer[MAX_PATH] = {};
+    wchar_t buffer[MAX_PATH] = {};
     const bool known = SpecialFolderPath(buffer, CSIDL_LOCAL_APPDATA, TRUE) && buffer[0] != 0;
-    folder = JoinPath(RvToWide(buffer), L"TDXdata");
+    folder = JoinPath(buffer, L"TDXdata");
     return known;
 }
 

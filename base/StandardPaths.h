@@ -50,6 +50,10 @@ HMODULE GetCurrentModuleHandle();
 // larger than 8191 bytes (it is read into a fixed 8192-byte buffer).
 bool GetFileVersionString(const std::wstring& file, RvString& version);
 
+// The special folder `csidl` as UTF-16 (created when `create` and the
+// system can); false when the system has none.
+BOOL SpecialFolderPath(wchar_t* buffer, int csidl, BOOL create);
+
 #ifndef RV_WIDE_TEXT
 // The special folder `csidl` (created when the system can), falling back to
 // the common application-data folder, joined with "Dovadi". True when that

@@ -49,6 +49,40 @@ std::string WideToAnsi(const std::wstring& text) {
     return ToNarrow(text, CP_ACP);
 }
 
+bool AnsiToWideExact(const std::string& text, std::wstring& wide) {
+    wide = AnsiToWide(text);
+    return WideToAnsi(wide) == text;
+}
+
+bool WideToAnsiExact(const std::wstring& text, std::string& ansi) {
+    ansi = WideToAnsi(text);
+    return AnsiToWide(ansi) == text;
+}
+
+bool Utf8ToWide(const std::string& text, std::wstring& wide) {
+    wide.clear();
+    if (text.empty())
+        return true;
+    if (text.size() > static_cast<size_t>(INT_MAX))
+        return false;
+    const int length = static_cast<int>(text.size());
+    const int needed =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (needed <= 0)
+        return false;
+    wide.resize(static_cast<size_t>(needed));
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, &wide[0],
+                               needed) == needed;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    return ToNarrow(text, CP_UTF8);
+}
+
+std::string AnsiToUtf8(const std::string& text) {
+    return WideToUtf8(AnsiToWide(text));
+}
+
 int WideToAnsiBuffer(const wchar_t* text, char** output) {
     if (output == nullptr)
         return 0;

@@ -19,6 +19,20 @@ std::string ToNarrow(const std::wstring& text, UINT codePage);
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
 
+// The same conversions, checked: true only when the text survives the
+// round trip through the other form unchanged. The plain ones map a
+// character the code page cannot hold to '?' or a look-alike ("best fit")
+// and an invalid byte sequence to U+FFFD, which would turn a path into
+// another one. The output is set either way.
+bool AnsiToWideExact(const std::string& text, std::wstring& wide);
+bool WideToAnsiExact(const std::wstring& text, std::string& ansi);
+
+// UTF-8 to and from UTF-16 and ANSI text. Utf8ToWide fails on invalid
+// UTF-8; AnsiToUtf8 gives the text as the code page reads it.
+bool Utf8ToWide(const std::string& text, std::wstring& wide);
+std::string WideToUtf8(const std::wstring& text);
+std::string AnsiToUtf8(const std::string& text);
+
 // Converts NUL-terminated text into a new array (released with delete[])
 // holding the ANSI text and its NUL. Returns the byte count written,
 // including the NUL; 0 for absent or empty input, and then nothing is

@@ -5,10 +5,35 @@
 #include <log4cplus/helpers/loglog.h>
 #include <log4cplus/initializer.h>
 
+#include <sstream>
+
 #include "base/PathString.h"
+#include "base/ScopedHandle.h"
 #include "base/StandardPaths.h"
-#include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"
+
+namespace {
+
+// The whole log configuration, read through its UTF-16 path: the local
+// data folder may lie in a profile the ANSI code page cannot name, where
+// log4cplus's own (ANSI) file open would not find it. Files larger than
+// 1 MiB are not log configurations.
+bool ReadLogConfiguration(const std::wstring& path, std::string& text) {
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1 << 20))
+        return false;
+    text.assign(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!text.empty() && (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read,
+                                    nullptr)))
+        return false;
+    text.resize(read);
+    return true;
+}
+
+}  // namespace
 
 log4cplus::Logger& InstallerLogger() {
     // Made on first use rather than at load time, so that it never depends
@@ -24,7 +49,8 @@ std::wstring InstallerLogConfigPath() {
 }
 
 void ConfigureInstallerLogging() {
-    const std::string path = WideToAnsi(InstallerLogConfigPath());
+    std::string configuration;
+    const bool haveConfiguration = ReadLogConfiguration(InstallerLogConfigPath(), configuration);
     // Logging must never fail the install: whatever log4cplus throws over a
     // faulty file ends here.
     try {
@@ -37,7 +63,11 @@ void ConfigureInstallerLogging() {
         // defaults so that only the current file counts.
         log4cplus::Hierarchy& hierarchy = log4cplus::Logger::getDefaultHierarchy();
         hierarchy.resetConfiguration();
-        log4cplus::PropertyConfigurator::doConfigure(path, hierarchy, 0);
+        if (haveConfiguration) {
+            std::istringstream stream(configuration);
+            log4cplus::PropertyConfigurator configurator(stream, hierarchy, 0);
+            configurator.configure();
+        }
     } catch (...) {
     }
 }

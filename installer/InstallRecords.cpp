@@ -26,12 +26,21 @@ void CRvInstallerMain::ReadInstalledRecord() {
     }
     std::wstring defaultFolder;
     GetDefaultInstallPath(defaultFolder, kCommonAppDataCsidl);
-    m_strInstalledDir =
-        AnsiToWide(ReadDataConfig("Config", "installDir", WideToAnsi(defaultFolder).c_str()));
+    const std::string recorded =
+        ReadDataConfig("Config", "installDir", WideToAnsi(defaultFolder).c_str());
+    // A name the code page does not carry back exactly names another
+    // folder: no previous installation is known then (no install records
+    // such a name).
+    if (!AnsiToWideExact(recorded, m_strInstalledDir)) {
+        RV_STEP_LOG(kDoCheckValidInstall, "installDir not in the ANSI code page: " << recorded);
+        m_strInstalledDir.clear();
+    }
     // The object is destroyed at the end of the block, which flushes the
     // system's cached copy of the file.
     const std::wstring userFile =
-        JoinPath(JoinPath(JoinPath(m_strInstalledDir, L"Conf"), L"User"), L"Config.ini");
+        m_strInstalledDir.empty()
+            ? std::wstring()
+            : JoinPath(JoinPath(JoinPath(m_strInstalledDir, L"Conf"), L"User"), L"Config.ini");
     const CAtlIniExt userConfig(userFile);
     m_strInstalledExplorerKey = userConfig.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
     // What proves the previous installation ours is read now, before this

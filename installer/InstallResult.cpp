@@ -4,11 +4,15 @@
 
 #include <cstring>
 
+#include "base/TextConvert.h"
+
 std::string WriteStyledResult(const InstallResult& result) {
     Json::Value value(Json::objectValue);
     value["nErrorCode"] = result.nErrorCode;
-    value["strErrorDesc"] = result.strErrorDesc;
-    value["strLogAppend"] = result.strLogAppend;
+    // The texts are ANSI (they carry request text such as an overlay key or
+    // a version); the writer takes UTF-8 and escapes what is not ASCII.
+    value["strErrorDesc"] = AnsiToUtf8(result.strErrorDesc);
+    value["strLogAppend"] = AnsiToUtf8(result.strLogAppend);
     // The styled writer's layout (three-blank indent, " : ", one member per
     // line) is what callers of doInst parse and compare against.
 #pragma GCC diagnostic push

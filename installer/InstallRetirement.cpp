@@ -129,8 +129,11 @@ std::wstring RecordedShellPath(const std::wstring& folder) {
     for (const wchar_t* layer : {L"Server", L"User"}) {
         const CAtlIniExt file(JoinPath(JoinPath(conf, layer), L"Config.ini"));
         const std::string path = file.GetString("config", "ShellPath");
+        // A name the code page does not carry back exactly names another
+        // file: no module at all then.
+        std::wstring wide;
         if (!path.empty())
-            return AnsiToWide(path);
+            return AnsiToWideExact(path, wide) ? wide : std::wstring();
     }
     return JoinPath(folder, L"Dovadi.dll");
 }

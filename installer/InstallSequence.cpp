@@ -55,8 +55,9 @@ bool FitsPathLimit(const std::wstring& folder, size_t longestBelow) {
 // is a path, or that the file system would change or cut (a control
 // character, NUL included, a trailing dot), is not one.
 bool IsModuleName(const std::wstring& folder, const std::string& name) {
-    const std::wstring wide = AnsiToWide(name);
-    return IsValidFileName(wide) && FitsPathLimit(folder, 1 + wide.size());
+    std::wstring wide;
+    return AnsiToWideExact(name, wide) && IsValidFileName(wide) &&
+           FitsPathLimit(folder, 1 + wide.size());
 }
 
 }  // namespace
@@ -73,6 +74,7 @@ int CRvInstallerMain::DoCheckValidInstall() {
     RV_STEP_LOG(kDoCheckValidInstall, "DoCheckValidInstall");
     if (!m_strUnreadableRecord.empty())
         Fail(m_strUnreadableRecord.c_str());
+    CheckRequestText();
     m_strInstallFolder = GetInstallFolder();
     m_policy.SetNewFolder(m_strInstallFolder);
     CompletePendingDeletion();
@@ -125,12 +127,34 @@ int CRvInstallerMain::DoCheckValidInstall() {
     return 1;
 }
 
+void CRvInstallerMain::CheckRequestText() {
+    for (const std::string& key : m_request.unencodable)
+        RV_STEP_LOG(kDoCheckValidInstall, "not in the ANSI code page: " << key);
+    // '?' stands where the characters were: the install would land in, load
+    // or register another name than the request gave.
+    if (m_request.IsUnencodable("subDir"))
+        Fail("invalid subDir");
+    if (m_bTmpDirUnencodable)
+        Fail("Shell pe error");
+    if (m_request.IsUnencodable("ShellDllName"))
+        Fail("copy shell");
+    if (m_request.IsUnencodable("CoreDllName"))
+        Fail("copy core");
+    if (m_request.IsUnencodable("CLSID") || m_request.IsUnencodable("ExplorerKey"))
+        Fail("error regerror");
+}
+
 void CRvInstallerMain::CheckInstallFolder(const std::wstring& folder) {
     // The folder must leave room for the install's own files, stay inside
     // its special folder and must not be one of the folders the system or
-    // the user owns: a roll-back deletes there.
+    // the user owns: a roll-back deletes there. Its name must survive the
+    // ANSI code page both ways: the records and the ANSI file calls name it
+    // so.
+    std::wstring subDir;
+    std::string ansiFolder;
     if (!FitsPathLimit(folder, wcslen(kLongestLayoutPath)) ||
-        !IsValidSubDir(AnsiToWide(m_request.subDir)) || !IsAbsoluteFolderPath(folder) ||
+        !AnsiToWideExact(m_request.subDir, subDir) || !IsValidSubDir(subDir) ||
+        !WideToAnsiExact(folder, ansiFolder) || !IsAbsoluteFolderPath(folder) ||
         IsProtectedFolder(folder))
         Fail("invalid subDir");
     // Windows compares paths without regard to case; the file identity also
@@ -205,9 +229,12 @@ void CRvInstallerMain::CompletePendingDeletion() {
     const std::string waitdel = ReadDataConfig("config", "waitdel", "");
     if (waitdel.empty())
         return;
-    const std::wstring folder = AnsiToWide(waitdel);
-    // What may not be deleted is not worth keeping a record of either.
-    if (const char* refusal = m_policy.PendingDeletionRefusal(folder)) {
+    std::wstring folder;
+    // A name the code page does not carry back exactly names another
+    // folder; what may not be deleted is not worth keeping a record of.
+    const bool exact = AnsiToWideExact(waitdel, folder);
+    if (const char* refusal = exact ? m_policy.PendingDeletionRefusal(folder)
+                                    : "not in the ANSI code page") {
         RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel << " (" << refusal << ")");
         ReplaceDataConfigEntries({{"config", "waitdel", "", true}});
         return;

@@ -2,12 +2,23 @@
 
 #include "base/ProtectedFolders.h"
 #include "base/StandardPaths.h"
+#include "base/TextConvert.h"
 #include "installer/InstallResult.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/InstallerModule.h"
 #include "installer/request/RequestEnvelope.h"
 #include "installer/request/RequestReader.h"
 #include "installer/RvInstallException.h"
+
+namespace {
+
+// Request text escaped as \u sequences becomes text of the ANSI code page,
+// as the rest of the request is.
+bool EncodeAnsi(const std::u16string& text, std::string& ansi) {
+    return WideToAnsiExact(std::wstring(text.begin(), text.end()), ansi);
+}
+
+}  // namespace
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     if (!ReadRequest(request))
@@ -62,7 +73,7 @@ int CRvInstallerMain::ReportBusy(const char* request, char*& result) {
 
 bool CRvInstallerMain::ReadRequest(const char* request) {
     InstallEnvelope envelope;
-    if (!request || !ReadInstallRequest(std::string(request), envelope, m_request))
+    if (!request || !ReadInstallRequest(std::string(request), envelope, m_request, EncodeAnsi))
         return false;
     ApplyEnvelope(envelope);
     return true;
@@ -70,7 +81,7 @@ bool CRvInstallerMain::ReadRequest(const char* request) {
 
 bool CRvInstallerMain::ParseEnvelope(const std::string& text) {
     InstallEnvelope envelope;
-    if (!ParseInstallEnvelope(text, envelope))
+    if (!ParseInstallEnvelope(text, envelope, EncodeAnsi))
         return false;
     ApplyEnvelope(envelope);
     return true;
@@ -82,6 +93,7 @@ void CRvInstallerMain::ApplyEnvelope(const InstallEnvelope& envelope) {
     m_strInstallSrcid = envelope.m_strInstallSrcid;
     m_strRspEncode = envelope.m_strRspEncode;
     m_bUpdate = envelope.m_bUpdate;
+    m_bTmpDirUnencodable = envelope.m_bTmpDirUnencodable;
 }
 
 std::string CRvInstallerMain::BuildLogAppend() const {

@@ -79,6 +79,8 @@ public:
     std::string m_strInstallSrcid;
     std::string m_strRspEncode;
     bool m_bUpdate = false;
+    // "tmpDir" held a character the ANSI code page cannot hold.
+    bool m_bTmpDirUnencodable = false;
     InstallRequest m_request;
     std::wstring m_strInstalledDir;
     std::wstring m_strInstalledShellPath;
@@ -103,6 +105,9 @@ private:
     // Refuses a sub-folder or install folder that would leave the special
     // folder or take a protected one ("invalid subDir"), and the folder the
     // previous installation recorded ("same folder").
+    // Refuses a request whose folder, module names, class id or overlay key
+    // held a character the ANSI code page cannot hold.
+    void CheckRequestText();
     void CheckInstallFolder(const std::wstring& folder);
     // Copies the two modules and the crash-report program into the folder.
     void PlaceModules(const std::wstring& folder,

@@ -55,9 +55,18 @@ void InstallRequest::Reset() {
     GroupID.clear();
     UpdateVersion = kDefaultUpdateVersion;
     PFilter.clear();
+    unencodable.clear();
 }
 
-bool InstallRequest::Parse(const std::string& text, bool* rejected) {
+bool InstallRequest::IsUnencodable(const char* key) const {
+    for (const std::string& name : unencodable) {
+        if (name == key)
+            return true;
+    }
+    return false;
+}
+
+bool InstallRequest::Parse(const std::string& text, bool* rejected, AnsiEncoder encode) {
     if (rejected) {
         *rejected = false;
     }
@@ -73,17 +82,23 @@ bool InstallRequest::Parse(const std::string& text, bool* rejected) {
     InstallRequest parsed(*this);
     TakeJsonInteger(root, "reg", parsed.reg);
     TakeJsonInteger(root, "ec", parsed.ec);
-    TakeJsonString(root, "dll_i", parsed.dll_i);
-    TakeJsonString(root, "appendLog", parsed.appendLog);
+    const JsonAnsiStrings strings(text, encode);
+    parsed.unencodable.clear();
+    const auto takeString = [&](const char* key, std::string& field) {
+        if (!strings.Take(root, key, field))
+            parsed.unencodable.push_back(key);
+    };
+    takeString("dll_i", parsed.dll_i);
+    takeString("appendLog", parsed.appendLog);
     TakeJsonInteger(root, "csidlDir", parsed.csidlDir);
-    TakeJsonString(root, "subDir", parsed.subDir);
-    TakeJsonString(root, "CLSID", parsed.CLSID);
-    TakeJsonString(root, "ExplorerKey", parsed.ExplorerKey);
-    TakeJsonString(root, "ChannelID", parsed.ChannelID);
-    TakeJsonString(root, "ShellDllName", parsed.ShellDllName);
-    TakeJsonString(root, "CoreDllName", parsed.CoreDllName);
-    TakeJsonString(root, "GroupID", parsed.GroupID);
-    TakeJsonString(root, "UpdateVersion", parsed.UpdateVersion);
+    takeString("subDir", parsed.subDir);
+    takeString("CLSID", parsed.CLSID);
+    takeString("ExplorerKey", parsed.ExplorerKey);
+    takeString("ChannelID", parsed.ChannelID);
+    takeString("ShellDllName", parsed.ShellDllName);
+    takeString("CoreDllName", parsed.CoreDllName);
+    takeString("GroupID", parsed.GroupID);
+    takeString("UpdateVersion", parsed.UpdateVersion);
 
     if (parsed.csidlDir < kMinCsidlDir) {
         parsed.csidlDir = kMinCsidlDir;

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace Json {
-class Value;
-}
+#include "installer/request/JsonAnsiText.h"
 
 struct InstallRequest {
     int reg;
@@ -26,8 +24,13 @@ struct InstallRequest {
     std::string GroupID;
     std::string UpdateVersion;
     std::vector<std::string> PFilter;
+    // Keys whose string held a character that the ANSI code page cannot
+    // hold; '?' stands in its place in the field.
+    std::vector<std::string> unencodable;
 
     InstallRequest() { Reset(); }
+
+    bool IsUnencodable(const char* key) const;
 
     // Every field back to its default.
     void Reset();
@@ -40,7 +43,9 @@ struct InstallRequest {
     // number, array or object) sets *rejected and returns false: such a
     // request is unusable as a whole. *rejected (when given) is false
     // otherwise. Whenever it returns false, the fields are unchanged.
-    bool Parse(const std::string& text, bool* rejected = nullptr);
+    // Strings are read as ANSI text through `encode`
+    // (installer/request/JsonAnsiText.h).
+    bool Parse(const std::string& text, bool* rejected = nullptr, AnsiEncoder encode = nullptr);
 };
 
 // Default identity of the overlay handler and the install location.

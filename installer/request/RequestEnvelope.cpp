@@ -4,7 +4,7 @@
 
 #include "installer/request/JsonKinds.h"
 
-bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope) {
+bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope, AnsiEncoder encode) {
     Json::Value document;
     if (!ParseJsonObjectText(text, document)) {
         return false;
@@ -17,8 +17,9 @@ bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope) {
     if (IsJsonLargeUnsigned(ver)) {
         envelope.m_nVer = ver.asUInt();
     }
-    TakeJsonString(root, "tmpDir", envelope.m_strTmpDir);
-    TakeJsonString(root, "InstallSrcid", envelope.m_strInstallSrcid);
+    const JsonAnsiStrings strings(text, encode);
+    envelope.m_bTmpDirUnencodable = !strings.Take(root, "tmpDir", envelope.m_strTmpDir);
+    strings.Take(root, "InstallSrcid", envelope.m_strInstallSrcid);
     const Json::Value& update = root["bUpdate"];
     if (update.isBool()) {
         envelope.m_bUpdate = update.asBool();

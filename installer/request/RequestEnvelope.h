@@ -4,16 +4,23 @@
 
 #include <string>
 
+#include "installer/request/JsonAnsiText.h"
+
 struct InstallEnvelope {
     unsigned m_nVer = 1;
     std::string m_strTmpDir;
     std::string m_strInstallSrcid;
     std::string m_strRspEncode;
     bool m_bUpdate = false;
+    // "tmpDir" held a character the ANSI code page cannot hold.
+    bool m_bTmpDirUnencodable = false;
 };
 
 // Takes "ver" (large unsigned only), "tmpDir", "InstallSrcid", "bUpdate"
 // (boolean) and "rspEncode" when each has its kind; other keys and values
 // of another kind leave the fields alone. False on a syntax error or a root
 // that is neither an object nor null (null reads as an empty object).
-bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope);
+// Strings are read as ANSI text through `encode` (installer/request/JsonAnsiText.h).
+bool ParseInstallEnvelope(const std::string& text,
+                          InstallEnvelope& envelope,
+                          AnsiEncoder encode = nullptr);

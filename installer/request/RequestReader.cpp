@@ -4,12 +4,13 @@
 
 bool ReadInstallRequest(const std::string& text,
                         InstallEnvelope& envelope,
-                        InstallRequest& request) {
+                        InstallRequest& request,
+                        AnsiEncoder encode) {
     InstallEnvelope read;
-    if (!ParseInstallEnvelope(text, read))
+    if (!ParseInstallEnvelope(text, read, encode))
         return false;
     bool rejected = false;
-    request.Parse(DecodeBase64Text(read.m_strRspEncode), &rejected);
+    request.Parse(DecodeBase64Text(read.m_strRspEncode), &rejected, encode);
     if (rejected)
         return false;
     envelope = read;
