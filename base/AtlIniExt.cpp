@@ -49,10 +49,9 @@ RvString CAtlIniExt::GetString(const RvChar* section,
         return RvString();
     const RvChar* fallback = defaultValue != nullptr ? defaultValue : RV_T("");
     wchar_t buffer[kValueBufferSize] = {};
-    const DWORD length =
-        GetPrivateProfileStringW(WideArgument(section).get(), WideArgument(key).get(),
-                                 WideArgument(fallback).get(), buffer, kValueBufferSize,
-                                 m_strPath.c_str());
+    const DWORD length = GetPrivateProfileStringW(
+        WideArgument(section).get(), WideArgument(key).get(), WideArgument(fallback).get(), buffer,
+        kValueBufferSize, m_strPath.c_str());
     if (length == 0)
         return RvString(fallback);
     return WideToRv(buffer);

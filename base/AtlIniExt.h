@@ -26,7 +26,8 @@ public:
 
     // The value, or the default (empty for null) when the key is missing or
     // its value is empty. An unbound object gives empty text.
-    RvString GetString(const RvChar* section, const RvChar* key,
+    RvString GetString(const RvChar* section,
+                       const RvChar* key,
                        const RvChar* defaultValue = nullptr) const;
     // The value as a decimal integer; 0 from an unbound object.
     int GetInt(const RvChar* section, const RvChar* key, int defaultValue) const;

@@ -26,8 +26,8 @@ bool ReadLogConfiguration(const std::wstring& path, std::string& text) {
         return false;
     text.assign(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!text.empty() && (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read,
-                                    nullptr)))
+    if (!text.empty() &&
+        (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr)))
         return false;
     text.resize(read);
     return true;

@@ -233,8 +233,8 @@ void CRvInstallerMain::CompletePendingDeletion() {
     // A name the code page does not carry back exactly names another
     // folder; what may not be deleted is not worth keeping a record of.
     const bool exact = AnsiToWideExact(waitdel, folder);
-    if (const char* refusal = exact ? m_policy.PendingDeletionRefusal(folder)
-                                    : "not in the ANSI code page") {
+    if (const char* refusal =
+            exact ? m_policy.PendingDeletionRefusal(folder) : "not in the ANSI code page") {
         RV_STEP_LOG(kDoCheckValidInstall, "waitdel refused: " << waitdel << " (" << refusal << ")");
         ReplaceDataConfigEntries({{"config", "waitdel", "", true}});
         return;

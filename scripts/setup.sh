@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Prepares this machine (Debian 12, run as root) to build and test the
-# product: system packages, a deb-src entry, Wine with 32-bit support, the
-# mingw-w64 posix cross compilers, and the cross-built dependencies
-# (JsonCpp, log4cplus, GoogleTest) in the ignored folder .deps/.
+# product: system packages, a deb-src entry, the Chinese and German locales,
+# Wine with 32-bit support, the mingw-w64 posix cross compilers, and the
+# cross-built dependencies (JsonCpp, log4cplus, GoogleTest) in .deps/.
 # Idempotent: every step checks first and is skipped when already done.
 set -euo pipefail
 
@@ -22,7 +22,7 @@ need_root() {
 
 PACKAGES=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix mingw-w64-tools cmake make dpkg-dev
-  googletest xvfb xauth python3 ca-certificates)
+  googletest xvfb xauth python3 ca-certificates locales)
 
 missing_packages() {
   local p out=()
@@ -176,7 +176,24 @@ build_dependencies() {
   cross_build googletest /usr/src/googletest -Dgtest_disable_pthreads=OFF
 }
 
+ensure_locales() {
+  # Wine takes the ANSI code page from the locale of each run: the code-page
+  # tests run under Chinese (936) and German (1252) locales.
+  local have
+  have=$(locale -a 2>/dev/null)
+  if grep -qx 'zh_CN.utf8' <<<"$have" && grep -qx 'de_DE.utf8' <<<"$have"; then return; fi
+  need_root "generate the zh_CN.UTF-8 and de_DE.UTF-8 locales"
+  log "generating the zh_CN.UTF-8 and de_DE.UTF-8 locales"
+  local locale
+  for locale in 'zh_CN.UTF-8 UTF-8' 'de_DE.UTF-8 UTF-8'; do
+    sed -i "s/^# *$locale\$/$locale/" /etc/locale.gen
+    grep -qx "$locale" /etc/locale.gen || echo "$locale" >> /etc/locale.gen
+  done
+  locale-gen >/dev/null
+}
+
 install_packages
+ensure_locales
 ensure_32bit_execution
 check_wine
 build_dependencies

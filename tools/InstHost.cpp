@@ -11,8 +11,13 @@
 // A request may carry the install parameters as plain JSON in a member
 // "params" instead of the Base64 text "rspEncode": the host encodes them
 // and sends the envelope the library expects, so that a person can write a
-// request by hand. doInst takes the request as a C string: the library sees
-// a request file up to its first NUL byte. The process exit code is the
+// request by hand. Such a request is read as UTF-8 (a BOM is allowed), the
+// encoding people's editors write, and is sent with every non-ASCII
+// character as a \u escape, which the library reads as text of the ANSI
+// code page; a file that is not UTF-8 is refused (exit code 2). Any other
+// request goes to the library byte for byte (from --request: in the ANSI
+// code page). doInst takes the request as a C string: the library sees a
+// request file up to its first NUL byte. The process exit code is the
 // return code of doInst.
 #include <windows.h>
 
@@ -26,23 +31,44 @@
 
 namespace {
 
+bool IsUtf8(const std::string& text) {
+    return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+enum class Plain { kNone, kEncoded, kNotUtf8 };
+
 // Replaces a "params" member by its Base64-encoded compact text in
-// "rspEncode"; any other request is passed on byte for byte. The reader
-// throws for nesting deeper than its stack limit: such a request, too, goes
-// to the library as it is, which judges it.
-std::string EncodePlainParameters(const std::string& request) {
+// "rspEncode" (the writer escapes every non-ASCII character); any other
+// request is left alone. The reader throws for nesting deeper than its
+// stack limit: such a request, too, goes to the library as it is, which
+// judges it.
+Plain EncodePlainParameters(std::string& request) {
+    const char bom[] = "\xEF\xBB\xBF";
+    const std::string text = request.compare(0, 3, bom) == 0 ? request.substr(3) : request;
     try {
         Json::Value root;
         Json::Reader reader;
-        if (!reader.parse(request, root, false) || !root.isObject() || !root.isMember("params"))
-            return request;
+        if (!reader.parse(text, root, false) || !root.isObject() || !root.isMember("params"))
+            return Plain::kNone;
+        if (!IsUtf8(text))
+            return Plain::kNotUtf8;
         Json::FastWriter writer;
         root["rspEncode"] = EncodeBase64(writer.write(root["params"]));
         root.removeMember("params");
-        return writer.write(root);
+        request = writer.write(root);
+        return Plain::kEncoded;
     } catch (const std::exception&) {
-        return request;
+        return Plain::kNone;
     }
+}
+
+std::string ToCodePage(const wchar_t* text, UINT codePage) {
+    const int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1)
+        WideCharToMultiByte(codePage, 0, text, -1, &result[0], size, nullptr, nullptr);
+    return result;
 }
 
 using DoInstFunction = int(__cdecl*)(const char* request, char*& result);
@@ -91,6 +117,7 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     std::wstring library = DefaultLibraryPath();
     std::string request;
+    std::string ansiRequest;  // --request text for a request without "params"
     bool haveRequest = false;
     bool nullRequest = false;
     const wchar_t* resultFile = nullptr;
@@ -99,6 +126,7 @@ int wmain(int argc, wchar_t** argv) {
         if (arg == L"--dll" && i + 1 < argc) {
             library = argv[++i];
         } else if (arg == L"--request-file" && i + 1 < argc) {
+            ansiRequest.clear();
             if (!ReadWholeFile(argv[++i], request)) {
                 std::fprintf(stderr, "cannot read the request file\n");
                 return 2;
@@ -106,10 +134,8 @@ int wmain(int argc, wchar_t** argv) {
             haveRequest = true;
         } else if (arg == L"--request" && i + 1 < argc) {
             const wchar_t* text = argv[++i];
-            int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-            request.assign(size > 0 ? size - 1 : 0, '\0');
-            if (size > 1)
-                WideCharToMultiByte(CP_ACP, 0, text, -1, &request[0], size, nullptr, nullptr);
+            request = ToCodePage(text, CP_UTF8);
+            ansiRequest = ToCodePage(text, CP_ACP);
             haveRequest = true;
         } else if (arg == L"--result-file" && i + 1 < argc) {
             resultFile = argv[++i];
@@ -121,6 +147,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!haveRequest && !nullRequest)
         return Usage();
+    if (haveRequest) {
+        const Plain plain = EncodePlainParameters(request);
+        if (plain == Plain::kNotUtf8) {
+            std::fprintf(stderr, "the request is not UTF-8 text\n");
+            return 2;
+        }
+        if (plain == Plain::kNone && !ansiRequest.empty())
+            request = ansiRequest;
+    }
 
     HMODULE module = LoadLibraryW(library.c_str());
     if (!module) {
@@ -135,8 +170,6 @@ int wmain(int argc, wchar_t** argv) {
         return 3;
     }
 
-    if (haveRequest)
-        request = EncodePlainParameters(request);
     char* result = nullptr;
     int code = doInst(nullRequest ? nullptr : request.c_str(), result);
     std::printf("return code: %d\n", code);
