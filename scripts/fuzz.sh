@@ -36,7 +36,8 @@ esac
 all_targets=(InstallRequestFuzz CmdLineParserFuzz Base64TextFuzz PathStringFuzz TextCaseFuzz)
 declare -A sources=(
     [InstallRequestFuzz]="installer/request/RequestReader.cpp installer/request/RequestEnvelope.cpp
-        installer/request/Base64Text.cpp installer/request/InstallRequest.cpp installer/request/JsonKinds.cpp"
+        installer/request/Base64Text.cpp installer/request/InstallRequest.cpp installer/request/JsonKinds.cpp
+        installer/request/JsonAnsiText.cpp"
     [CmdLineParserFuzz]=launcher/CmdLineParser.cpp
     [Base64TextFuzz]=installer/request/Base64Text.cpp
     [PathStringFuzz]=base/PathString.cpp

@@ -379,6 +379,48 @@ void CheckParametersAlone(const std::string& text, const InstallRequest& start) 
     FUZZ_CHECK(SameRequest(unflagged, expected));
 }
 
+// Latin-1 stands in for the ANSI code page: units below 0x100 are one byte.
+bool EncodeLatin1(const std::u16string& text, std::string& ansi) {
+    ansi.clear();
+    bool exact = true;
+    for (char16_t unit : text) {
+        exact = exact && unit < 0x100;
+        ansi += unit < 0x100 ? static_cast<char>(unit) : '?';
+    }
+    return exact;
+}
+
+// In an ASCII document every non-ASCII character is an escape, which
+// JsonCpp gives as UTF-8: read as ANSI text, each string must hold the same
+// characters in Latin-1, or be named as unencodable when one is above 0xFF.
+void CheckEscapedText(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80)
+            return;
+    }
+    InstallRequest plain, ansi;
+    if (!plain.Parse(text) || !ansi.Parse(text, nullptr, EncodeLatin1))
+        return;
+    for (const StringKey& key : kStringKeys) {
+        const std::string& utf8 = plain.*key.field;
+        std::string expected;
+        bool exact = true;
+        for (size_t i = 0; i < utf8.size();) {
+            const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+            const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            unsigned long point = length == 1 ? lead : lead & (0x7F >> length);
+            for (size_t j = 1; j < length && i + j < utf8.size(); ++j)
+                point = (point << 6) | (static_cast<unsigned char>(utf8[i + j]) & 0x3F);
+            exact = exact && point < 0x100;
+            expected += point < 0x100 ? static_cast<char>(point) : '?';
+            i += length;
+        }
+        FUZZ_CHECK(ansi.IsUnencodable(key.key) == !exact);
+        if (exact)
+            FUZZ_CHECK(ansi.*key.field == expected);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -415,6 +457,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string parameters = input.substr(split + 1);
         CheckParametersAlone(parameters, InstallRequest());
         CheckParametersAlone(parameters, MarkedRequest());
+        CheckEscapedText(parameters);
         InstallEnvelope carrier;
         carrier.m_nVer = 4294967295u;
         carrier.m_strTmpDir = "C:\\modules\\";

@@ -251,13 +251,12 @@ bool RunUnixCommand(const std::string& command, DWORD timeoutMs) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
+    // Wine 8 execs a Unix program without making process or thread handles:
+    // the two it hands back are whatever lay on its stack (seen: the
+    // handle of this process's standard output), so they are never closed.
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return false;
-    if (process.hThread != nullptr)
-        CloseHandle(process.hThread);
-    if (process.hProcess != nullptr)
-        CloseHandle(process.hProcess);
     // The status line is complete once it ends in a newline.
     const DWORD start = GetTickCount();
     std::string status;
