@@ -140,7 +140,10 @@ void CRvInstallerMain::CheckRequestText() {
         Fail("copy shell");
     if (m_request.IsUnencodable("CoreDllName"))
         Fail("copy core");
-    if (m_request.IsUnencodable("CLSID") || m_request.IsUnencodable("ExplorerKey"))
+    // Raw bytes that are no text of the code page name no key either.
+    std::wstring wide;
+    if (m_request.IsUnencodable("CLSID") || m_request.IsUnencodable("ExplorerKey") ||
+        !AnsiToWideExact(m_request.CLSID, wide) || !AnsiToWideExact(m_request.ExplorerKey, wide))
         Fail("error regerror");
 }
 

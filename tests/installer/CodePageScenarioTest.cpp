@@ -63,12 +63,15 @@ std::string Escaped(const std::wstring& text) {
     return literal + "\"";
 }
 
-// The same text as raw ANSI bytes.
-std::string RawAnsi(const std::wstring& text) {
+// The same text as raw bytes of the ANSI code page, or of UTF-8.
+std::string RawLiteral(const std::string& bytes) {
     std::string literal = "\"";
-    for (char c : Narrow(text))
+    for (char c : bytes)
         literal += c == '\\' ? std::string("\\\\") : std::string(1, c);
     return literal + "\"";
+}
+std::string RawAnsi(const std::wstring& text) {
+    return RawLiteral(Narrow(text));
 }
 
 std::string Params(const std::string& subDir,
@@ -124,6 +127,15 @@ TEST(CodePageScenario, UserOfTheCodePage) {
     const HostRun escaped =
         bed.Install(Params(Escaped(text.folder), "\"RvCpKeyA\"", kClsidA, local));
     EXPECT_EQ(escaped.desc, "same folder");
+    // So does a hand-written request to the host, which reads it as UTF-8
+    // and refuses other bytes.
+    const auto handWritten = [&](const std::string& subDir) {
+        return bed.SendRequest("{\"tmpDir\":" + RawLiteral(WideToUtf8(InstallBed::Payload())) +
+                               ",\"params\":" + Params(subDir, "\"RvCpKeyA\"", kClsidA, local) +
+                               "}");
+    };
+    EXPECT_EQ(handWritten(RawLiteral(WideToUtf8(text.folder))).desc, "same folder");
+    EXPECT_EQ(handWritten(RawAnsi(text.folder)).code, 2u);
     // Nothing else appeared (TDXdata is the local data folder).
     std::vector<std::wstring> added = FolderEntries(localAppData);
     added.erase(std::remove_if(added.begin(), added.end(),
