@@ -24,6 +24,7 @@
 #include "installer/request/RequestEnvelope.h"
 #include "installer/request/RequestReader.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/Latin1Encoder.h"
 #include "tests/support/Base64Encode.h"
 
 namespace {
@@ -377,17 +378,6 @@ void CheckParametersAlone(const std::string& text, const InstallRequest& start) 
     InstallRequest unflagged = start;
     FUZZ_CHECK(unflagged.Parse(text) == taken);
     FUZZ_CHECK(SameRequest(unflagged, expected));
-}
-
-// Latin-1 stands in for the ANSI code page: units below 0x100 are one byte.
-bool EncodeLatin1(const std::u16string& text, std::string& ansi) {
-    ansi.clear();
-    bool exact = true;
-    for (char16_t unit : text) {
-        exact = exact && unit < 0x100;
-        ansi += unit < 0x100 ? static_cast<char>(unit) : '?';
-    }
-    return exact;
 }
 
 // In an ASCII document every non-ASCII character is an escape, which

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Latin1Encoder.h"
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -247,22 +249,6 @@ TEST(InstallRequest, ValuesWithoutTextFormRejectTheDocument) {
         InstallRequest quiet;
         EXPECT_FALSE(quiet.Parse(doc)) << doc;
     }
-}
-
-}  // namespace
-
-namespace {
-
-// Latin-1 stands in for a code page here: units below 0x100 are one byte,
-// everything else cannot be held.
-bool EncodeLatin1(const std::u16string& text, std::string& ansi) {
-    ansi.clear();
-    bool exact = true;
-    for (char16_t unit : text) {
-        exact = exact && unit < 0x100;
-        ansi += unit < 0x100 ? static_cast<char>(unit) : '?';
-    }
-    return exact;
 }
 
 }  // namespace
