@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "base/FileDigest.h"
 #include "base/FileIdentity.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
@@ -253,21 +255,16 @@ bool DeleteFileOrMoveAside(const char* file) {
     return true;
 }
 
-bool CopyFileWithRetry(const char* destination, const char* source) {
-    if (destination == nullptr || source == nullptr || *destination == '\0' || *source == '\0')
-        return false;
-    if (!Exists(source))
-        return false;
+namespace {
 
-    // Copying a file onto itself must not delete it first.
-    if (NameTheSameFile(destination, source))
-        return true;
-
-    // The copy is made under a fresh name beside the destination and then
-    // renamed onto it. An existing destination is replaced as a name, never
-    // written or deleted through: a link planted at that name (which Wine 8
-    // shows as the file it points to, and deletes the target of) keeps its
-    // target as it was.
+// Writes a file under a fresh name beside the destination (`writeFresh`
+// creates it there) and renames it onto the destination. An existing
+// destination is replaced as a name, never written or deleted through: a
+// link planted at that name (which Wine 8 shows as the file it points to,
+// and deletes the target of) keeps its target as it was. Up to three
+// attempts.
+template <typename WriteFresh>
+bool PlaceOverDestination(const char* destination, WriteFresh writeFresh) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         // A short name, so that it fits wherever the destination does.
         char name[32] = {};
@@ -276,7 +273,7 @@ bool CopyFileWithRetry(const char* destination, const char* source) {
             WideToAnsi(JoinPath(ParentPath(WidePath(destination)), WidePath(name)));
         if (fresh.size() >= kPathBufferSize)
             return false;
-        if (CopyFileA(source, fresh.c_str(), TRUE)) {
+        if (writeFresh(fresh)) {
             if (MoveFileExA(fresh.c_str(), destination, kReplaceFlags) ||
                 (RenameAside(destination) &&
                  MoveFileExA(fresh.c_str(), destination, kWriteThrough)))
@@ -286,6 +283,82 @@ bool CopyFileWithRetry(const char* destination, const char* source) {
         Sleep(2);
     }
     return false;
+}
+
+constexpr DWORD kCopyChunk = 1 << 20;
+
+// Copies what `source` holds, from its start, into `target`, feeding every
+// byte to the digest when there is one.
+bool CopyContent(HANDLE source, HANDLE target, Sha256Digest* digest) {
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN))
+        return false;
+    std::vector<char> buffer(kCopyChunk);
+    for (;;) {
+        DWORD read = 0, written = 0;
+        if (!ReadFile(source, buffer.data(), kCopyChunk, &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        if (digest != nullptr && !digest->Update(buffer.data(), read))
+            return false;
+        if (!WriteFile(target, buffer.data(), read, &written, nullptr) || written != read)
+            return false;
+    }
+    return FlushFileBuffers(target) != FALSE;
+}
+
+// A new file `fresh` with the content of `source`; nothing is left under
+// that name when the copy fails.
+bool CopyOpenFileTo(HANDLE source, const std::string& fresh, Sha256Digest* digest) {
+    bool copied = false;
+    {
+        ScopedFile target(CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!target)
+            return false;
+        copied = CopyContent(source, target.Get(), digest);
+    }
+    if (!copied)
+        DeleteFileA(fresh.c_str());
+    return copied;
+}
+
+}  // namespace
+
+bool CopyFileWithRetry(const char* destination, const char* source) {
+    if (destination == nullptr || source == nullptr || *destination == '\0' || *source == '\0')
+        return false;
+    if (!Exists(source))
+        return false;
+
+    // Copying a file onto itself must not delete it first.
+    if (NameTheSameFile(destination, source))
+        return true;
+    return PlaceOverDestination(destination, [&](const std::string& fresh) {
+        return CopyFileA(source, fresh.c_str(), TRUE) != FALSE;
+    });
+}
+
+bool CopyOpenFile(HANDLE source, const char* destination, std::string* digest) {
+    if (destination == nullptr || *destination == '\0' || source == INVALID_HANDLE_VALUE)
+        return false;
+    std::string text;
+    const bool placed = PlaceOverDestination(destination, [&](const std::string& fresh) {
+        // Each attempt hashes the bytes it copies afresh.
+        Sha256Digest hash;
+        if (!CopyOpenFileTo(source, fresh, digest != nullptr ? &hash : nullptr))
+            return false;
+        if (digest == nullptr)
+            return true;
+        text = hash.Finish();
+        if (text.empty())
+            DeleteFileA(fresh.c_str());
+        return !text.empty();
+    });
+    if (placed && digest != nullptr)
+        *digest = text;
+    return placed;
 }
 
 bool ListFolderFiles(const std::string& folder,

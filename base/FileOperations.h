@@ -5,6 +5,8 @@
 // throws.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,13 @@ bool DeleteFileOrMoveAside(const char* file);
 // attempts. True when the destination holds the copy; false for an absent
 // name or a missing source, which leaves the destination as it was.
 bool CopyFileWithRetry(const char* destination, const char* source);
+
+// The same from a file the caller holds open for reading (the bytes placed
+// are those of the file the caller checked, whatever happens to its name
+// meanwhile), read from its start. The new file gets the rights its folder
+// hands down. With `digest`, its SHA-256 (lower-case hexadecimal) of the
+// bytes placed is stored there on success.
+bool CopyOpenFile(HANDLE source, const char* destination, std::string* digest);
 
 // The two tree deletes go through the walk of base/TreeWalk.h: UTF-16
 // names, by handle, links never followed (only removed as themselves where

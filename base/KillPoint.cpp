@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/ScopedHandle.h"
+
 namespace {
 
 struct KillSpec {
@@ -13,10 +15,10 @@ struct KillSpec {
     long count = 0;
 };
 
-KillSpec ReadKillSpec() {
+KillSpec ReadKillSpec(const char* variable) {
     KillSpec spec;
     char text[128] = {};
-    const DWORD length = GetEnvironmentVariableA("RV_TEST_KILL_AT", text, sizeof(text));
+    const DWORD length = GetEnvironmentVariableA(variable, text, sizeof(text));
     if (length == 0 || length >= sizeof(text))
         return spec;
     spec.name = text;
@@ -29,10 +31,25 @@ KillSpec ReadKillSpec() {
     return spec;
 }
 
+void PauseOnce() {
+    static volatile LONG paused = 0;
+    if (InterlockedIncrement(&paused) != 1)
+        return;
+    const ScopedHandle pausedEvent(CreateEventW(nullptr, TRUE, FALSE, kPausedEvent));
+    const ScopedHandle resumeEvent(CreateEventW(nullptr, TRUE, FALSE, kResumeEvent));
+    if (!pausedEvent || !resumeEvent)
+        return;
+    SetEvent(pausedEvent.Get());
+    WaitForSingleObject(resumeEvent.Get(), 60000);
+}
+
 }  // namespace
 
 void KillPoint(const char* name) {
-    static const KillSpec spec = ReadKillSpec();
+    static const KillSpec pause = ReadKillSpec("RV_TEST_PAUSE_AT");
+    if (!pause.name.empty() && std::strcmp(pause.name.c_str(), name) == 0)
+        PauseOnce();
+    static const KillSpec spec = ReadKillSpec("RV_TEST_KILL_AT");
     static volatile LONG passed = 0;
     if (spec.name.empty() || std::strcmp(spec.name.c_str(), name) != 0)
         return;

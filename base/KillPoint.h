@@ -4,8 +4,15 @@
 // the process ends at once (exit code 77, nothing cleaned up, as when a
 // user ends the task) the first or the n-th time the point of that name is
 // passed. Without the variable a point does nothing.
+//
+// When RV_TEST_PAUSE_AT is "<name>", the process instead pauses at the
+// first pass of that point: it sets the named event "RvTestPaused" and
+// waits up to 60 seconds for the event "RvTestResume", so that a test can
+// change the disk at exactly that moment.
 #pragma once
 
 constexpr unsigned kKilledExitCode = 77;
+constexpr wchar_t kPausedEvent[] = L"RvTestPaused";
+constexpr wchar_t kResumeEvent[] = L"RvTestResume";
 
 void KillPoint(const char* name);

@@ -22,3 +22,12 @@ bool IsValidPEImage(const RvString& path) {
     const auto* bytes = static_cast<const unsigned char*>(view.Get());
     return bytes[0] == 'M' && bytes[1] == 'Z';
 }
+
+bool IsPEImageFile(HANDLE file) {
+    LARGE_INTEGER start = {};
+    char bytes[2] = {};
+    DWORD read = 0;
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+           ReadFile(file, bytes, sizeof(bytes), &read, nullptr) && read == sizeof(bytes) &&
+           bytes[0] == 'M' && bytes[1] == 'Z';
+}

@@ -24,6 +24,9 @@ constexpr DWORD kExitCodeUnknown = 0xFFFFFFFE;
 
 // True when the file starts with the DOS header signature "MZ".
 bool IsValidPEImage(const RvString& path);
+// The same test on a file the caller holds open for reading, read from its
+// start.
+bool IsPEImageFile(HANDLE file);
 
 // Starts the command line hidden and waits up to timeoutMs; the exit code
 // (optional) reads STILL_ACTIVE (259) for a program still running, which is

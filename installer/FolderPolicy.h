@@ -42,6 +42,10 @@ public:
     // True when the registration tool may run on `module`: an existing
     // file, not a link, directly inside the proven previous folder.
     bool MayRunPreviousModule(const std::wstring& module) const;
+    // The class the previous installation's records claim, when it was
+    // registered to a module directly in its folder before this install
+    // registered anything; empty otherwise.
+    const std::string& PreviousClass() const { return m_strPreviousClsid; }
     // True when the previous overlay key may be deleted: the installation
     // is ours and, before this install registered anything, the key named
     // the installation's own class, as it still does.

@@ -5,28 +5,34 @@
 #include <algorithm>
 
 #include "base/FileOperations.h"
+#include "base/FolderRights.h"
 #include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ShellFileOperations.h"
 #include "base/TextConvert.h"
+#include "installer/ModuleProof.h"
 #include "installer/OwnedFolders.h"
 
 bool InstallJournal::CreateFolder(const std::wstring& folder) {
-    // The outermost missing folder on the way down from the first existing
-    // parent: everything from there down is this install's own.
-    std::wstring outermost;
+    // The missing folders on the way down from the first existing parent,
+    // outermost first: everything from there down is this install's own,
+    // and each gets the install folder's rights from its creation on.
+    std::vector<std::wstring> missing;
     for (std::wstring walk = folder; !walk.empty() && !PathExists(walk);) {
-        outermost = walk;
+        missing.insert(missing.begin(), walk);
         const std::wstring parent = ParentPath(walk);
         if (parent == walk)
-            break;
+            return false;
         walk = parent;
     }
-    const bool created = CreateDirectoryChain(folder);
-    if (!outermost.empty() && PathExists(outermost) && m_strCreatedTop.empty())
-        m_strCreatedTop = outermost;
-    return created;
+    for (const std::wstring& step : missing) {
+        if (!CreateFolderWithRights(step, FolderRights::kAdministratorsOnly))
+            break;
+        if (m_strCreatedTop.empty())
+            m_strCreatedTop = step;
+    }
+    return IsDirectory(folder);
 }
 
 void InstallJournal::BeforePlacing(const std::wstring& path) {
@@ -64,4 +70,16 @@ void InstallJournal::UndoOwnershipRecord() const {
     if (!m_strOwnershipRecorded.empty() &&
         (m_strCreatedTop.empty() || !PathExists(m_strOwnershipRecorded)))
         ForgetOwnedFolder(m_strOwnershipRecorded);
+}
+
+bool InstallJournal::RecordModuleDigest(const std::wstring& module, const std::string& digest) {
+    m_digestsRecorded.push_back(module);
+    return ::RecordModuleDigest(module, digest);
+}
+
+void InstallJournal::UndoModuleDigests() const {
+    for (const std::wstring& module : m_digestsRecorded) {
+        if (!PathExists(module))
+            ForgetModuleDigest(module);
+    }
 }

@@ -24,6 +24,11 @@ public:
     void RecordOwnership(const std::wstring& folder);
     void UndoOwnershipRecord() const;
 
+    // Records the digest of a module just placed (installer/ModuleProof.h);
+    // UndoModuleDigests drops each again once its module is gone.
+    bool RecordModuleDigest(const std::wstring& module, const std::string& digest);
+    void UndoModuleDigests() const;
+
     void NoteRegistration(const std::string& shellPath) { m_strRegisteredShell = shellPath; }
 
     // The outermost folder this install created ("" when the install went
@@ -43,4 +48,5 @@ private:
     std::vector<std::wstring> m_placed;  // were not there before; in order
     std::string m_strRegisteredShell;
     std::wstring m_strOwnershipRecorded;
+    std::vector<std::wstring> m_digestsRecorded;
 };

@@ -9,6 +9,7 @@
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
 #include "base/FolderCopy.h"
+#include "base/FolderRights.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
@@ -20,6 +21,7 @@
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/ModuleProof.h"
 #include "installer/OwnedFolders.h"
 #include "installer/ProductConfigAccess.h"
 #include "installer/RvInstallException.h"
@@ -107,8 +109,10 @@ void CRvInstallerMain::CopyOrgFiles() {
         }
         // A rename within the new folder, of this install's own staging copy
         // onto the name just cleared; it never replaces anything.
+        // The carried data stays open to everyone, as the folder it replaced.
         if (!copied || !ShellDelete(target, true) ||
-            !MoveFileExW(staging.c_str(), target.c_str(), 0)) {
+            !MoveFileExW(staging.c_str(), target.c_str(), 0) ||
+            !ApplyFolderRights(target, FolderRights::kEveryoneFull)) {
             ShellDelete(staging, true);
             RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles failed: " << WideToAnsi(source));
             throw CRvInstallException(10, 0, "copy org files");
@@ -143,13 +147,26 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
                                           const std::string& key,
                                           bool keyChanges) {
     // The registration tool runs code of the module it is given: only the
-    // proven installation's own module, directly in its folder.
+    // proven installation's own module, directly in its folder, holding the
+    // bytes this product placed there, held unchanged until the tool ends.
     const std::wstring shell = RecordedShellPath(folder);
     const std::string shellPath = WideToAnsi(shell);
-    if (policy.MayRunPreviousModule(shell)) {
+    const ProvenModule proof(shell);
+    if (policy.MayRunPreviousModule(shell) && proof.IsProven()) {
         const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
         RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
         KillPoint("unregistered");
+    } else if (policy.IsPreviousOurs()) {
+        // Its registration goes without running it: the class where it still
+        // names a module of the folder, and the key where it names that class.
+        const bool keyGoes = keyChanges && policy.MayDeletePreviousKey();
+        const char* removed =
+            RemoveRegistrationOf(policy.PreviousClass(), keyGoes ? key : std::string(), folder);
+        RV_STEP_LOG(kRetireInstalled, "not run: " << shellPath << " ("
+                                                  << (proof.IsProven() ? "not in its folder"
+                                                                       : proof.Refusal())
+                                                  << "), removed: " << removed);
+        return;
     } else if (PathExists(shell)) {
         RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
     }

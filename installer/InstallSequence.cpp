@@ -7,16 +7,20 @@
 #include "base/DataConfig.h"
 #include "base/FileIdentity.h"
 #include "base/FileOperations.h"
+#include "base/FolderRights.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
 #include "base/ProtectedFolders.h"
+#include "base/ScopedHandle.h"
 #include "base/ShellFileOperations.h"
 #include "base/StandardPaths.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
 #include "installer/InstallFolderRules.h"
+#include "installer/ModuleProof.h"
+#include "installer/ShellRegistration.h"
 #include "installer/request/InstallRequest.h"
 #include "installer/OwnedFolders.h"
 #include "installer/InstallerLogSites.h"
@@ -39,6 +43,13 @@ constexpr int kSameFolder = 13;
 constexpr wchar_t kLongestLayoutPath[] = L"\\Conf.carry\\Server\\Config.ini";
 
 constexpr DWORD kSettleBeforeDeleteMs = 200;
+
+// Opened for reading with read sharing only: nobody may change, replace or
+// delete the file while the install checks and copies it.
+ScopedFile OpenSource(const std::string& path) {
+    return ScopedFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
 
 [[noreturn]] void Fail(const char* message, int code = kFailed) {
     throw CRvInstallException(code, 0, message);
@@ -79,12 +90,16 @@ int CRvInstallerMain::DoCheckValidInstall() {
     m_policy.SetNewFolder(m_strInstallFolder);
     CompletePendingDeletion();
 
+    // Each module is checked and copied through one handle that nobody may
+    // write through meanwhile: the file checked is the file placed.
     const std::string shellSource =
         m_strTmpDir + (Is64BitWindows() ? kShellSource64 : kShellSource32);
-    if (!IsValidPEImage(shellSource))
+    ScopedFile shellFile = OpenSource(shellSource);
+    if (!shellFile || !IsPEImageFile(shellFile.Get()))
         Fail("Shell pe error");
     const std::string coreSource = m_strTmpDir + kCoreSource;
-    if (!IsValidPEImage(coreSource))
+    ScopedFile coreFile = OpenSource(coreSource);
+    if (!coreFile || !IsPEImageFile(coreFile.Get()))
         Fail("core pe error");
 
     const std::wstring& folder = m_strInstallFolder;
@@ -97,17 +112,28 @@ int CRvInstallerMain::DoCheckValidInstall() {
         Fail("copy core");
     m_bNewFolder = true;
 
-    if (!m_journal.CreateFolder(folder))
+    // The folder has its final rights from its creation on: only
+    // administrators and SYSTEM may change what lies in it. A folder that
+    // was there already gets them too, and is taken over only when it is
+    // still empty (or ours) under them: a file added before could stay.
+    if (!m_journal.CreateFolder(folder) ||
+        !ApplyFolderRights(folder, FolderRights::kAdministratorsOnly))
         Fail("make dir");
+    if (m_journal.CreatedTopFolder().empty()) {
+        if (const char* refusal = m_policy.NewFolderRefusal()) {
+            RV_STEP_LOG(kDoCheckValidInstall, "install folder refused: " << WideToAnsi(folder)
+                                                                         << " (" << refusal << ")");
+            Fail("invalid subDir");
+        }
+    }
     // From here on the folder is ours: recorded where only an administrator
     // can write, so that the next install may retire it.
     m_journal.RecordOwnership(folder);
     KillPoint("folder created");
-    // Everyone may write below the install folder, so that the product's
-    // programs can update their files whoever runs them.
-    GrantEveryoneAccess(WideToAnsi(folder));
 
-    PlaceModules(folder, shellSource, coreSource);
+    PlaceModules(folder, shellFile.Get(), coreFile.Get());
+    shellFile.Reset();
+    coreFile.Reset();
     KillPoint("modules placed");
     BindProductConfig(folder);
 
@@ -178,47 +204,65 @@ void CRvInstallerMain::CheckNoLink(const std::wstring& path, const char* message
     }
 }
 
-void CRvInstallerMain::PlaceModules(const std::wstring& folder,
-                                    const std::string& shellSource,
-                                    const std::string& coreSource) {
+void CRvInstallerMain::PlaceModules(const std::wstring& folder, HANDLE shellFile, HANDLE coreFile) {
     const std::wstring shellDestination = JoinPath(folder, AnsiToWide(m_request.ShellDllName));
     const std::wstring coreDestination = JoinPath(folder, AnsiToWide(m_request.CoreDllName));
     const std::wstring dumpReportDestination = JoinPath(folder, AnsiToWide(kDumpReportName));
     const std::string shellTarget = WideToAnsi(shellDestination);
     const std::string coreTarget = WideToAnsi(coreDestination);
+    const std::string shellSource =
+        m_strTmpDir + (Is64BitWindows() ? kShellSource64 : kShellSource32);
+    const std::string coreSource = m_strTmpDir + kCoreSource;
 
     RV_STEP_LOG(kDoCheckValidInstall,
                 "strInstallFolder: " << WideToAnsi(folder) << " , strModulePath: " << coreSource);
     RV_STEP_LOG(kDoCheckValidInstall, "CopyThis: " << shellSource << " to path = " << shellTarget);
     // The copies replace whatever stands at a destination as a name, never
-    // writing through it (base/FileOperations.h).
+    // writing through it (base/FileOperations.h). The shell module's digest
+    // is what later proves it unchanged before the registration tool runs it.
     m_journal.BeforePlacing(shellDestination);
-    if (!CopyFileWithRetry(shellTarget.c_str(), shellSource.c_str()))
+    std::string digest;
+    if (!CopyOpenFile(shellFile, shellTarget.c_str(), &digest))
+        Fail("copy shell");
+    if (!m_journal.RecordModuleDigest(shellDestination, digest))
         Fail("copy shell");
     KillPoint("shell placed");
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
     m_journal.BeforePlacing(coreDestination);
-    if (!CopyFileWithRetry(coreTarget.c_str(), coreSource.c_str()))
+    if (!CopyOpenFile(coreFile, coreTarget.c_str(), nullptr))
         Fail("copy core");
 
     // The crash-report program is optional: without it only crash reports
     // are missing.
-    m_journal.BeforePlacing(dumpReportDestination);
-    CopyFileWithRetry(WideToAnsi(dumpReportDestination).c_str(),
-                      (m_strTmpDir + kDumpReportName).c_str());
+    const ScopedFile dumpReport = OpenSource(m_strTmpDir + kDumpReportName);
+    if (dumpReport) {
+        m_journal.BeforePlacing(dumpReportDestination);
+        CopyOpenFile(dumpReport.Get(), WideToAnsi(dumpReportDestination).c_str(), nullptr);
+    }
 }
 
 void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
     const std::wstring conf = JoinPath(folder, L"Conf");
+    const std::wstring task = JoinPath(folder, L"Task");
     for (const std::wstring& path : {conf, JoinPath(conf, L"Server"), JoinPath(conf, L"User"),
                                      JoinPath(JoinPath(conf, L"Server"), L"Config.ini"),
-                                     JoinPath(JoinPath(conf, L"User"), L"Config.ini")})
+                                     JoinPath(JoinPath(conf, L"User"), L"Config.ini"), task})
         CheckNoLink(path, "make dir");
     m_journal.BeforePlacing(conf);
     m_journal.BeforePlacing(JoinPath(conf, L"Server"));
     m_journal.BeforePlacing(JoinPath(conf, L"User"));
     m_journal.BeforePlacing(JoinPath(JoinPath(conf, L"User"), L"Config.ini"));
+    m_journal.BeforePlacing(task);
+    // The product's programs write their settings and task data as the
+    // user, whoever that is: these two stay open to everyone, and no user
+    // can create them in the install folder.
+    for (const std::wstring& data : {conf, task}) {
+        if (!IsDirectory(data) && !CreateFolderWithRights(data, FolderRights::kEveryoneFull))
+            Fail("make dir");
+        if (!ApplyFolderRights(data, FolderRights::kEveryoneFull))
+            Fail("make dir");
+    }
     InstallProductConfig().SetConfigFolder(conf);
 }
 
@@ -272,6 +316,7 @@ void CRvInstallerMain::ClearInstalled() {
     if (!m_journal.RegisteredShell().empty())
         RollBackRegistration();
     const bool deleted = m_journal.RemovePlaced();
+    m_journal.UndoModuleDigests();
     m_journal.UndoOwnershipRecord();
     RV_STEP_LOG(kClearInstalled,
                 "DelInstallFolder:" << WideToAnsi(folder) << " bret = " << (deleted ? 1 : 0));
@@ -281,17 +326,35 @@ void CRvInstallerMain::RollBackRegistration() {
     // The new module's registration may have replaced the class or the
     // overlay key of the previous installation: remove what points at the
     // new module before its file goes, then register the previous module
-    // again so that its overlay works as before. Only a module of the
-    // proven previous installation runs.
+    // again so that its overlay works as before. The registration tool runs
+    // only on a module proven to hold the bytes this product placed (held
+    // unchanged meanwhile), of the proven previous installation.
     const std::string newShell = m_journal.RegisteredShell();
-    const DWORD unregistered = RegisterServer(newShell.c_str(), kUnregisterServer);
-    RV_STEP_LOG(kClearInstalled, "UnregisterShell:" << newShell << " bret = " << unregistered);
+    {
+        const ProvenModule proof(AnsiToWide(newShell));
+        if (proof.IsProven()) {
+            const DWORD unregistered = RegisterServer(newShell.c_str(), kUnregisterServer);
+            RV_STEP_LOG(kClearInstalled,
+                        "UnregisterShell:" << newShell << " bret = " << unregistered);
+        } else {
+            const char* removed =
+                RemoveRegistrationOf(m_request.CLSID, m_request.ExplorerKey, m_strInstallFolder);
+            RV_STEP_LOG(kClearInstalled, "not run: " << newShell << " (" << proof.Refusal()
+                                                     << "), removed: " << removed);
+        }
+    }
 
     const std::wstring previousShell = RecordedShellPath(m_strInstalledDir);
     if (!m_policy.MayRunPreviousModule(previousShell) ||
         IsSameFileObject(previousShell, AnsiToWide(newShell)))
         return;
     const std::string previous = WideToAnsi(previousShell);
+    const ProvenModule proof(previousShell);
+    if (!proof.IsProven()) {
+        RV_STEP_LOG(kClearInstalled,
+                    "not registered again: " << previous << " (" << proof.Refusal() << ")");
+        return;
+    }
     const DWORD registered = RegisterServer(previous.c_str(), kRegisterServer);
     RV_STEP_LOG(kClearInstalled, "RegisterPrevShell:" << previous << " bret = " << registered);
 }

@@ -10,6 +10,7 @@
 #include "base/PathFileSystem.h"
 #include "base/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
+#include "installer/ModuleProof.h"
 
 namespace {
 
@@ -87,6 +88,8 @@ void ForgetOwnedFolder(const std::wstring& folder) {
         if (IsSameFolder(entry.folder, folder) || (!identity.empty() && entry.identity == identity))
             RegDeleteValueW(key.Get(), entry.folder.c_str());
     }
+    // The proof of its modules goes with the folder.
+    ForgetModuleDigestsIn(folder);
 }
 
 bool IsRecordedOwnedFolder(const std::wstring& folder) {
@@ -118,4 +121,5 @@ void PruneOwnedFolders() {
         if (!ReadFolderIdentity(entry.folder, identity) || identity != entry.identity)
             RegDeleteValueW(key.Get(), entry.folder.c_str());
     }
+    PruneModuleDigests();
 }

@@ -2,6 +2,8 @@
 // just before the install and destroyed right after it.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -110,10 +112,10 @@ private:
     void CheckRequestText();
     void CheckInstallFolder(const std::wstring& folder);
     // Copies the two modules and the crash-report program into the folder.
-    void PlaceModules(const std::wstring& folder,
-                      const std::string& shellSource,
-                      const std::string& coreSource);
-    // Points the product configuration at the folder's "Conf".
+    // Each is copied from the handle its check read.
+    void PlaceModules(const std::wstring& folder, HANDLE shellFile, HANDLE coreFile);
+    // Creates "Conf" and "Task" open to everyone and points the product
+    // configuration at the folder's "Conf".
     void BindProductConfig(const std::wstring& folder);
     // Completes a deletion that an earlier install had to leave pending.
     void CompletePendingDeletion();

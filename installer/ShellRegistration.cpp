@@ -6,11 +6,14 @@
 
 #include <cstdio>
 
+#include "base/PathString.h"
 #include "base/ProcessUtil.h"
+#include "base/ProtectedFolders.h"
 #include "base/RegKey.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/ModuleProof.h"
 #include "installer/RvInstallException.h"
 #include "installer/RvInstallerMain.h"
 #include "base/TextConvert.h"
@@ -48,7 +51,39 @@ std::wstring ReadMachineDefault(const std::wstring& path) {
     return length > 0 && length <= MAX_PATH * 2 ? expanded : value;
 }
 
+// Deletes `name` with its sub-keys below the key `parent` of
+// HKEY_LOCAL_MACHINE in Explorer's view. True when it is gone.
+bool DeleteMachineTree(const wchar_t* parent, const std::wstring& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent, 0,
+                      KEY_READ | KEY_WRITE | DELETE | OverlayViewFlag(), &opened) != ERROR_SUCCESS)
+        return false;
+    const ScopedRegKey key(opened);
+    return RegDeleteTreeW(key.Get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+           CSTR_EQUAL;
+}
+
 }  // namespace
+
+const char* RemoveRegistrationOf(const std::string& clsid,
+                                 const std::string& key,
+                                 const std::wstring& folder) {
+    if (clsid.size() != kClsidLength)
+        return "nothing";
+    const std::wstring server = FullFolderPath(ClassServerModule(clsid));
+    const bool classNamesModule = !server.empty() && IsSameFolder(ParentPath(server), folder);
+    const bool keyNamesClass = !key.empty() && EqualIgnoringCase(OverlayKeyClass(key), "{" + clsid + "}");
+    bool classGone = false, keyGone = false;
+    if (keyNamesClass)
+        keyGone = DeleteMachineTree(AnsiToWide(kOverlayIdentifiersKey).c_str(), AnsiToWide(key));
+    if (classNamesModule)
+        classGone = DeleteMachineTree(L"SOFTWARE\\Classes\\CLSID", L"{" + AnsiToWide(clsid) + L"}");
+    return classGone && keyGone ? "class and key" : classGone ? "class" : keyGone ? "key" : "nothing";
+}
 
 std::wstring ClassServerModule(const std::string& clsid) {
     std::wstring module = ReadMachineDefault(L"SOFTWARE\\Classes\\CLSID\\{" + AnsiToWide(clsid) +
@@ -98,6 +133,13 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
     // another product's.
     if (const char* refusal = m_policy.RegistrationRefusal(m_request.CLSID, m_request.ExplorerKey))
         throw CRvInstallException(10, 0, refusal);
+    // The tool runs the module's code: only on the bytes this install
+    // placed, held unchanged until the tool has ended.
+    const ProvenModule proof(AnsiToWide(shellPath));
+    if (!proof.IsProven()) {
+        RV_STEP_LOG(kRegisterShell, "not run: " << shellPath << " (" << proof.Refusal() << ")");
+        throw CRvInstallException(10, 0, "error regerror");
+    }
     m_journal.NoteRegistration(shellPath);
     const DWORD exitCode = RegisterServer(shellPath.c_str(), kRegisterServer);
     RV_STEP_LOG(kRegisterShell, "RegisterShellExtDll:" << shellPath << " bret = " << exitCode);

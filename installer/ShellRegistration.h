@@ -20,3 +20,13 @@ std::wstring ClassServerModule(const std::string& clsid);
 // The default value of the overlay identifier key `name` (a class id in
 // braces); empty when the key does not exist.
 std::string OverlayKeyClass(const std::string& name);
+
+// Removes a registration without running the module's code: the class
+// `clsid` (its whole key below SOFTWARE\Classes\CLSID) when its
+// "InprocServer32" names a module directly in `folder`, and the overlay
+// identifier key `key` when it names that class, each in the view Explorer
+// uses. An empty key name is left alone. Returns what went, for the log
+// ("class", "key", "class and key" or "nothing").
+const char* RemoveRegistrationOf(const std::string& clsid,
+                                 const std::string& key,
+                                 const std::wstring& folder);

@@ -1,7 +1,9 @@
 // Test library for the COM registration tool: DllRegisterServer,
 // DllInstall and DllUnregisterServer record what the tool called in the
 // registry, under HKEY_CURRENT_USER\Software\RvTests\<this file's name>, so
-// that a test can tell that the tool really ran this very file.
+// that a test can tell that the tool really ran this very file. Every load,
+// by whatever process, is recorded too, under
+// HKEY_CURRENT_USER\Software\RvTestsLoaded (a value named after the file).
 #include <windows.h>
 
 #include <string>
@@ -24,11 +26,24 @@ void SetRecord(HKEY key, const wchar_t* name, DWORD value) {
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
+void RecordLoad() {
+    const std::wstring key = RecordKey();
+    const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
+    HKEY loads = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &loads, nullptr) != ERROR_SUCCESS)
+        return;
+    SetRecord(loads, name.c_str(), 1);
+    RegCloseKey(loads);
+}
+
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
+        RecordLoad();
+    }
     return TRUE;
 }
 

@@ -61,12 +61,12 @@ TEST(InstallScenario, FreshInstallIsPlacedRegisteredRecordedAndNotRepeated) {
     // The module of the system's bitness under its new name, the core
     // module and the crash-report program.
     EXPECT_EQ(FolderEntries(folder),
-              Names({L"Conf", L"CoreModule.dll", L"Overlay.dll", L"RvDumpReport.exe"}));
+              Names({L"Conf", L"CoreModule.dll", L"Overlay.dll", L"RvDumpReport.exe", L"Task"}));
     EXPECT_EQ(ReadFileBytes(folder + L"\\Overlay.dll"),
               ReadFileBytes(InstallBed::Payload() + NativeShellSource()));
     EXPECT_EQ(ReadFileBytes(folder + L"\\CoreModule.dll"),
               ReadFileBytes(InstallBed::Payload() + L"PuTaskService.dll"));
-    ExpectInheritableFullAccess(folder);
+    ExpectInstallRights(folder, L"Overlay.dll", L"CoreModule.dll");
 
     // Each step logged through the installer's logger, with its source and
     // function.

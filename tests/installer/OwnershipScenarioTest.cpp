@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installer/OwnedFolders.h"
 #include "tests/installer/InstallBed.h"
+#include "tests/installer/WorldAccess.h"
 
 namespace {
 
@@ -74,6 +76,17 @@ std::string BelowMovedAside() {
                    "\",\"csidlDir\":" + std::to_string(csidl);
     }
     return "";
+}
+
+// The recording test module notes every load of itself by file name.
+bool WasLoaded(const wchar_t* fileName) {
+    DWORD value = 0, size = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded", fileName, RRF_RT_DWORD,
+                        nullptr, &value, &size) == ERROR_SUCCESS;
+}
+
+void ForgetLoads() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded");
 }
 
 void RecordInstallDir(const std::wstring& folder) {
@@ -190,4 +203,105 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
     EXPECT_NE(
         RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\RvTests\\Foreign.dll", 0, KEY_READ, &record),
         ERROR_SUCCESS);
+}
+
+// Installations whose shell module, or the module their records name, was
+// changed by someone else after the install placed it: the registration
+// tool never runs it, in an upgrade, a roll-back or an install's own
+// registration; its registration goes by removing its keys.
+TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
+    InstallBed bed;
+    const wchar_t kClsidC[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483703";
+    const wchar_t kClsidD[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483704";
+    const wchar_t kKeyC[] = L"RvTestOwnC", kKeyD[] = L"RvTestOwnD";
+    const std::wstring folderA = AppData(L"RvProof_A"), folderB = AppData(L"RvProof_B");
+    const std::wstring folderC = AppData(L"RvProof_C"), folderD = AppData(L"RvProof_D");
+    bed.Track(folderA, kKeyA, kClsidA);
+    bed.Track(folderB, kKeyB, kClsidB);
+    bed.Track(folderC, kKeyC, kClsidC);
+    bed.Track(folderD, kKeyD, kClsidD);
+    const std::wstring recorder = BinFile(L"RvTestRegServer.dll");
+    ASSERT_EQ(bed.Install(Params(L"RvProof_A", kKeyA, kClsidA)).code, 0u);
+    ForgetLoads();
+
+    // Another module in place of A's: a failed upgrade does not register it
+    // again, and the upgrade that succeeds removes A's class and key
+    // without running it.
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (folderA + L"\\Dovadi.dll").c_str(), FALSE));
+    {
+        ScopedEnvironment failing(L"RV_TEST_SHELL_REGISTRATION", L"fail");
+        EXPECT_EQ(bed.Install(Params(L"RvProof_B", kKeyB, kClsidB)).desc, "error regerror");
+    }
+    EXPECT_TRUE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyA)));
+    HostRun run = bed.Install(Params(L"RvProof_B", kKeyB, kClsidB));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    EXPECT_FALSE(WasLoaded(L"Dovadi.dll"));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyA)));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), ClassKeyPath(kClsidA)));
+    EXPECT_FALSE(FolderExists(folderA));
+    ExpectInstallRights(folderB, L"Dovadi.dll", L"CoreModule.dll");
+
+    // B's records name another file of its folder as its shell module.
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (folderB + L"\\evil.dll").c_str(), FALSE));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"ShellPath", (folderB + L"\\evil.dll").c_str(),
+                                           (folderB + L"\\Conf\\Server\\Config.ini").c_str()));
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (folderB + L"\\Conf\\Server\\Config.ini").c_str());
+    run = bed.Install(Params(L"RvProof_C", kKeyC, kClsidC));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    EXPECT_FALSE(WasLoaded(L"evil.dll"));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyB)));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), ClassKeyPath(kClsidB)));
+    EXPECT_EQ(bed.ProbeOverlayModule(kKeyC), folderC + L"\\Dovadi.dll");
+
+    // The new module is swapped for another between its placement and its
+    // registration: the install fails and runs neither, and C stays.
+    const InstallSnapshot installedC = bed.Snapshot(folderC, kKeyC, kClsidC);
+    HANDLE paused = CreateEventW(nullptr, TRUE, FALSE, L"RvTestPaused");
+    HANDLE resume = CreateEventW(nullptr, TRUE, FALSE, L"RvTestResume");
+    HostRun swapped;
+    {
+        ScopedEnvironment pause(L"RV_TEST_PAUSE_AT", L"modules placed");
+        std::thread host([&] { swapped = bed.Install(Params(L"RvProof_D", kKeyD, kClsidD)); });
+        EXPECT_EQ(WaitForSingleObject(paused, 120000), WAIT_OBJECT_0);
+        EXPECT_TRUE(CopyFileW(recorder.c_str(), (folderD + L"\\Dovadi.dll").c_str(), FALSE));
+        SetEvent(resume);
+        host.join();
+    }
+    CloseHandle(paused);
+    CloseHandle(resume);
+    EXPECT_EQ(swapped.code, 10u);
+    EXPECT_EQ(swapped.desc, "error regerror");
+    EXPECT_FALSE(WasLoaded(L"Dovadi.dll"));
+    EXPECT_FALSE(FolderExists(folderD));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyD)));
+    EXPECT_TRUE(bed.Snapshot(folderC, kKeyC, kClsidC) == installedC);
+
+    // An installation the folder record does not know (an earlier release's)
+    // proven only by its registered class: a module that a user made of a
+    // registration whose file was gone, with records claiming it. Its
+    // module has no digest: it is never run.
+    const std::wstring foreign = AppData(L"RvProof_Stale");
+    bed.Track(foreign, kKeyForeign, kClsidForeign);
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (foreign + L"\\Stale.dll").c_str(), FALSE));
+    ASSERT_TRUE(SetMachineDefault(ClassKeyPath(kClsidForeign) + L"\\InprocServer32",
+                                  foreign + L"\\Stale.dll"));
+    ASSERT_TRUE(
+        SetMachineDefault(OverlayKeyPath(kKeyForeign), L"{" + std::wstring(kClsidForeign) + L"}"));
+    const std::wstring foreignUser = foreign + L"\\Conf\\User";
+    ASSERT_TRUE(CreateDirectoryW((foreign + L"\\Conf").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(foreignUser.c_str(), nullptr));
+    const std::wstring stale = foreign + L"\\Stale.dll";
+    for (const auto& entry :
+         {std::make_pair(L"ExplorerKey", kKeyForeign), std::make_pair(L"CLSID", kClsidForeign),
+          std::make_pair(L"ShellPath", stale.c_str())})
+        WritePrivateProfileStringW(L"config", entry.first, entry.second,
+                                   (foreignUser + L"\\Config.ini").c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (foreignUser + L"\\Config.ini").c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
+    RecordInstallDir(foreign);
+    run = bed.Install(Params(L"RvProof_D", kKeyD, kClsidD));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    EXPECT_FALSE(WasLoaded(L"Stale.dll"));
+    ForgetLoads();
 }

@@ -12,6 +12,7 @@
 
 #include "installer/OwnedFolders.h"
 #include "tests/installer/InstallBed.h"
+#include "tests/installer/WorldAccess.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
     EXPECT_EQ(IniValue(userB, "config", "CLSID"), Narrow(kClsidB));
     EXPECT_EQ(ReadFileBytes(folderB + L"\\Task\\jobs\\job.dat"), "task data");
     EXPECT_EQ(IniValue(InstallBed::DataConfigFile(), "Config", "installDir"), Narrow(folderB));
+    ExpectInstallRights(folderB, L"Dovadi.dll", L"CoreModule.dll");
 
     // A is unregistered and its key gone; B is what Explorer loads.
     EXPECT_FALSE(ReadKeyDefault(NativeView(), ClassKeyPath(kClsidA)));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include "tests/support/TestEnvironment.h"
 
@@ -52,4 +53,64 @@ void ExpectInheritableFullAccess(const std::wstring& path) {
     EXPECT_EQ(kStoredFullAccess, ace.mask & kStoredFullAccess) << std::hex << ace.mask;
     EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
               ace.flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE));
+}
+
+std::wstring DescriptorSddl(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return L"<unreadable>";
+    LPWSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, parts, &text,
+                                                         nullptr);
+    const std::wstring sddl = text != nullptr ? text : L"<none>";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return sddl;
+}
+
+bool OthersMayChange(const std::wstring& path) {
+    constexpr ACCESS_MASK kChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                     FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
+                                     GENERIC_WRITE | GENERIC_ALL;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return true;
+    bool mayChange = dacl == nullptr;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (ace->Header.AceFlags & INHERIT_ONLY_ACE) != 0)
+            continue;
+        PSID sid = &ace->SidStart;
+        if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+            (owner != nullptr && EqualSid(sid, owner)))
+            continue;
+        mayChange = mayChange || (ace->Mask & kChanges) != 0;
+    }
+    LocalFree(descriptor);
+    return mayChange;
+}
+
+void ExpectReadAndExecuteOnly(const std::wstring& path) {
+    const WorldAce ace = FindWorldAce(path);
+    EXPECT_TRUE(ace.found && (ace.mask & 0x1200A9) == 0x1200A9) << Narrow(DescriptorSddl(path));
+    EXPECT_FALSE(OthersMayChange(path)) << Narrow(path) << " " << Narrow(DescriptorSddl(path));
+}
+
+void ExpectInstallRights(const std::wstring& folder,
+                         const std::wstring& shellName,
+                         const std::wstring& coreName) {
+    for (const std::wstring& placed :
+         {folder, folder + L"\\" + shellName, folder + L"\\" + coreName,
+          folder + L"\\RvDumpReport.exe"})
+        ExpectReadAndExecuteOnly(placed);
+    ExpectInheritableFullAccess(folder + L"\\Conf");
+    ExpectInheritableFullAccess(folder + L"\\Task");
 }

@@ -17,3 +17,21 @@ bool GrantsWorldFullAccess(const std::wstring& path);
 // A gtest expectation: the world has full access, inherited by files and
 // sub-folders.
 void ExpectInheritableFullAccess(const std::wstring& path);
+
+// The object's owner and access list as SDDL, for messages.
+std::wstring DescriptorSddl(const std::wstring& path);
+// True when an entry for anyone but SYSTEM, Administrators and the object's
+// owner grants a right that changes or replaces the object (write, append
+// or add, extended attributes, delete, delete a child, change the rights or
+// the owner). Wine reads the owner back as the Unix user, with the access
+// list that the Unix permission bits give.
+bool OthersMayChange(const std::wstring& path);
+// A gtest expectation for what the install places: everyone may read and
+// execute it, nobody else may change it.
+void ExpectReadAndExecuteOnly(const std::wstring& path);
+// The rights of an installation: the folder and the modules the install
+// placed are read and execute only for everyone; "Conf" and "Task" are
+// open to everyone, inherited.
+void ExpectInstallRights(const std::wstring& folder,
+                         const std::wstring& shellName,
+                         const std::wstring& coreName);
