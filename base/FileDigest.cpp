@@ -37,8 +37,7 @@ Sha256Digest::~Sha256Digest() {
 }
 
 bool Sha256Digest::Update(const void* data, DWORD size) {
-    if (!m_bFailed && size > 0 &&
-        !CryptHashData(m_hash, static_cast<const BYTE*>(data), size, 0))
+    if (!m_bFailed && size > 0 && !CryptHashData(m_hash, static_cast<const BYTE*>(data), size, 0))
         m_bFailed = true;
     return !m_bFailed;
 }

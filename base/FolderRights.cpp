@@ -13,13 +13,12 @@ namespace {
 // placed.
 constexpr wchar_t kAdministratorsOnlySddl[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;WD)";
-constexpr wchar_t kEveryoneFullSddl[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)";
+constexpr wchar_t kEveryoneFullSddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)";
 
 ScopedLocalMemory MakeDescriptor(FolderRights rights) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(FolderRightsSddl(rights),
-                                                             SDDL_REVISION_1, &descriptor, nullptr))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            FolderRightsSddl(rights), SDDL_REVISION_1, &descriptor, nullptr))
         descriptor = nullptr;
     return ScopedLocalMemory(descriptor);
 }

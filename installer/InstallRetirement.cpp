@@ -162,10 +162,10 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
         const bool keyGoes = keyChanges && policy.MayDeletePreviousKey();
         const char* removed =
             RemoveRegistrationOf(policy.PreviousClass(), keyGoes ? key : std::string(), folder);
-        RV_STEP_LOG(kRetireInstalled, "not run: " << shellPath << " ("
-                                                  << (proof.IsProven() ? "not in its folder"
-                                                                       : proof.Refusal())
-                                                  << "), removed: " << removed);
+        RV_STEP_LOG(kRetireInstalled,
+                    "not run: " << shellPath << " ("
+                                << (proof.IsProven() ? "not in its folder" : proof.Refusal())
+                                << "), removed: " << removed);
         return;
     } else if (PathExists(shell)) {
         RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);

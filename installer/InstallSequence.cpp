@@ -121,8 +121,8 @@ int CRvInstallerMain::DoCheckValidInstall() {
         Fail("make dir");
     if (m_journal.CreatedTopFolder().empty()) {
         if (const char* refusal = m_policy.NewFolderRefusal()) {
-            RV_STEP_LOG(kDoCheckValidInstall, "install folder refused: " << WideToAnsi(folder)
-                                                                         << " (" << refusal << ")");
+            RV_STEP_LOG(kDoCheckValidInstall,
+                        "install folder refused: " << WideToAnsi(folder) << " (" << refusal << ")");
             Fail("invalid subDir");
         }
     }

@@ -24,8 +24,9 @@ std::string ReadDigest(const std::wstring& module) {
     const ScopedRegKey key = OpenDigests(KEY_QUERY_VALUE);
     wchar_t data[kDigestLength + 2] = {};
     DWORD size = sizeof(data) - sizeof(wchar_t), type = 0;
-    if (!key || RegQueryValueExW(key.Get(), module.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+    if (!key ||
+        RegQueryValueExW(key.Get(), module.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data),
+                         &size) != ERROR_SUCCESS ||
         type != REG_SZ)
         return std::string();
     const std::wstring text(data);
@@ -71,10 +72,9 @@ bool RecordModuleDigest(const std::wstring& module, const std::string& digest) {
         return false;
     const ScopedRegKey key(created);
     const std::wstring text(digest.begin(), digest.end());
-    return RegSetValueExW(key.Get(), full.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
-               ERROR_SUCCESS &&
+    return RegSetValueExW(
+               key.Get(), full.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
            ReadDigest(full) == digest;
 }
 

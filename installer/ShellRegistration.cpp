@@ -76,13 +76,17 @@ const char* RemoveRegistrationOf(const std::string& clsid,
         return "nothing";
     const std::wstring server = FullFolderPath(ClassServerModule(clsid));
     const bool classNamesModule = !server.empty() && IsSameFolder(ParentPath(server), folder);
-    const bool keyNamesClass = !key.empty() && EqualIgnoringCase(OverlayKeyClass(key), "{" + clsid + "}");
+    const bool keyNamesClass =
+        !key.empty() && EqualIgnoringCase(OverlayKeyClass(key), "{" + clsid + "}");
     bool classGone = false, keyGone = false;
     if (keyNamesClass)
         keyGone = DeleteMachineTree(AnsiToWide(kOverlayIdentifiersKey).c_str(), AnsiToWide(key));
     if (classNamesModule)
         classGone = DeleteMachineTree(L"SOFTWARE\\Classes\\CLSID", L"{" + AnsiToWide(clsid) + L"}");
-    return classGone && keyGone ? "class and key" : classGone ? "class" : keyGone ? "key" : "nothing";
+    return classGone && keyGone ? "class and key"
+           : classGone          ? "class"
+           : keyGone            ? "key"
+                                : "nothing";
 }
 
 std::wstring ClassServerModule(const std::string& clsid) {

@@ -30,8 +30,8 @@ void RecordLoad() {
     const std::wstring key = RecordKey();
     const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
     HKEY loads = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &loads, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded", 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &loads, nullptr) != ERROR_SUCCESS)
         return;
     SetRecord(loads, name.c_str(), 1);
     RegCloseKey(loads);

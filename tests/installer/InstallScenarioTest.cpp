@@ -190,7 +190,7 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
     const std::wstring taskData = folderA + L"\\Task\\carry.dat";
     const std::wstring userA = folderA + L"\\Conf\\User\\Config.ini";
     const std::wstring dataConfig = InstallBed::DataConfigFile();
-    ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
+    ASSERT_TRUE(FolderExists(folderA + L"\\Task"));  // made by the install
     ASSERT_TRUE(WriteFileBytes(confData, "conf data"));
     ASSERT_TRUE(WriteFileBytes(taskData, "task data"));
     const InstallSnapshot previous = bed.Snapshot(folderA, keyA, kClsidA);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ProcessUtil.h"
 #include "installer/OwnedFolders.h"
 #include "tests/installer/InstallBed.h"
 #include "tests/installer/WorldAccess.h"
@@ -134,6 +135,8 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     }
     ASSERT_TRUE(RecordOwnedFolder(owned));
+    // Left open to every user: adopting it takes the rights of a new folder.
+    ASSERT_TRUE(GrantEveryoneAccess(Narrow(owned)));
     PlantedFolderLink folderLink(AppData(L"RvOwn_Link"), empty);
     PlantedFolderLink fileLink(owned + L"\\Dovadi.dll", foreign + L"\\keep.txt");
     ASSERT_TRUE(folderLink.IsPlanted());
@@ -198,6 +201,7 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
     EXPECT_TRUE(Untouched(theirs, bed.Snapshot(foreign, kKeyForeign, kClsidForeign)));
     EXPECT_EQ(ReadFileBytes(foreign + L"\\keep.txt"), "keep");
     EXPECT_EQ(bed.ProbeOverlayModule(kKeyB), folderB + L"\\Dovadi.dll");
+    ExpectInstallRights(folderB, L"Dovadi.dll", L"CoreModule.dll");
     // The recording module was never run.
     HKEY record = nullptr;
     EXPECT_NE(
@@ -243,9 +247,11 @@ TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
 
     // B's records name another file of its folder as its shell module.
     ASSERT_TRUE(CopyFileW(recorder.c_str(), (folderB + L"\\evil.dll").c_str(), FALSE));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"ShellPath", (folderB + L"\\evil.dll").c_str(),
+    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"ShellPath",
+                                           (folderB + L"\\evil.dll").c_str(),
                                            (folderB + L"\\Conf\\Server\\Config.ini").c_str()));
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (folderB + L"\\Conf\\Server\\Config.ini").c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr,
+                               (folderB + L"\\Conf\\Server\\Config.ini").c_str());
     run = bed.Install(Params(L"RvProof_C", kKeyC, kClsidC));
     EXPECT_EQ(run.code, 0u) << run.desc;
     EXPECT_FALSE(WasLoaded(L"evil.dll"));

@@ -75,7 +75,7 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, userA.c_str());
     // Made read-only: the carried copy must still take B's records.
     ASSERT_TRUE(SetFileAttributesW(userA.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr));
+    ASSERT_TRUE(FolderExists(folderA + L"\\Task"));  // made by the install
     ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task\\jobs").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(folderA + L"\\Task\\jobs\\job.dat", "task data"));
 

@@ -89,7 +89,8 @@ bool OthersMayChange(const std::wstring& path) {
             (ace->Header.AceFlags & INHERIT_ONLY_ACE) != 0)
             continue;
         PSID sid = &ace->SidStart;
-        if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+        if (IsWellKnownSid(sid, WinLocalSystemSid) ||
+            IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
             (owner != nullptr && EqualSid(sid, owner)))
             continue;
         mayChange = mayChange || (ace->Mask & kChanges) != 0;
@@ -107,9 +108,8 @@ void ExpectReadAndExecuteOnly(const std::wstring& path) {
 void ExpectInstallRights(const std::wstring& folder,
                          const std::wstring& shellName,
                          const std::wstring& coreName) {
-    for (const std::wstring& placed :
-         {folder, folder + L"\\" + shellName, folder + L"\\" + coreName,
-          folder + L"\\RvDumpReport.exe"})
+    for (const std::wstring& placed : {folder, folder + L"\\" + shellName,
+                                       folder + L"\\" + coreName, folder + L"\\RvDumpReport.exe"})
         ExpectReadAndExecuteOnly(placed);
     ExpectInheritableFullAccess(folder + L"\\Conf");
     ExpectInheritableFullAccess(folder + L"\\Task");
