@@ -17,12 +17,15 @@ size_t TextLength(const RvChar* text) {
 #endif
 }
 
-// Starts a command line hidden, with no application name and no inherited
-// handles. The creation call may write into the command line, so it gets a
-// copy in a buffer of kCommandLineBufferSize characters; a command line
-// that does not fit is refused rather than cut, since a cut one would start
-// something else.
-bool StartHidden(const RvChar* commandLine, DWORD creationFlags, PROCESS_INFORMATION& process) {
+// Starts a command line hidden, with no inherited handles; `program` (null:
+// none) is the application name. The creation call may write into the
+// command line, so it gets a copy in a buffer of kCommandLineBufferSize
+// characters; a command line that does not fit is refused rather than cut,
+// since a cut one would start something else.
+bool StartHidden(const RvChar* program,
+                 const RvChar* commandLine,
+                 DWORD creationFlags,
+                 PROCESS_INFORMATION& process) {
     if (commandLine == nullptr || TextLength(commandLine) > kCommandLineBufferSize - 2)
         return false;
     RvChar buffer[kCommandLineBufferSize] = {};
@@ -32,15 +35,18 @@ bool StartHidden(const RvChar* commandLine, DWORD creationFlags, PROCESS_INFORMA
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     process = PROCESS_INFORMATION();
-    return CreateProcess(nullptr, buffer, nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr,
+    return CreateProcess(program, buffer, nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr,
                          &startup, &process) != FALSE;
 }
 
 }  // namespace
 
-bool RunProcessAndWait(const RvChar* commandLine, DWORD* exitCode, DWORD timeoutMs) {
+bool RunProcessAndWait(const RvChar* commandLine,
+                       DWORD* exitCode,
+                       DWORD timeoutMs,
+                       const RvChar* program) {
     PROCESS_INFORMATION info;
-    if (!StartHidden(commandLine, NORMAL_PRIORITY_CLASS, info))
+    if (!StartHidden(program, commandLine, NORMAL_PRIORITY_CLASS, info))
         return false;
     ScopedHandle process(info.hProcess);
     ScopedHandle thread(info.hThread);
@@ -57,9 +63,9 @@ bool RunProcessAndWait(const RvChar* commandLine, DWORD* exitCode, DWORD timeout
 
 #ifdef RV_WIDE_TEXT
 
-bool ProbeProcessStart(const wchar_t* commandLine) {
+bool ProbeProcessStart(const wchar_t* commandLine, const wchar_t* program) {
     PROCESS_INFORMATION info;
-    if (!StartHidden(commandLine, CREATE_SUSPENDED, info))
+    if (!StartHidden(program, commandLine, CREATE_SUSPENDED, info))
         return false;
     ScopedHandle process(info.hProcess);
     ScopedHandle thread(info.hThread);

@@ -32,11 +32,19 @@ bool IsPEImageFile(HANDLE file);
 // (optional) reads STILL_ACTIVE (259) for a program still running, which is
 // left running. False when it could not be started (including a command
 // line too long for the buffer).
-bool RunProcessAndWait(const RvChar* commandLine, DWORD* exitCode, DWORD timeoutMs);
+// Without `program` the system takes the program from the command line and
+// searches for it (the caller's folder, the current folder, the system
+// folders, the path). With it, that file (a full path) is started and the
+// command line is only what it receives, its first word included.
+bool RunProcessAndWait(const RvChar* commandLine,
+                       DWORD* exitCode,
+                       DWORD timeoutMs,
+                       const RvChar* program = nullptr);
 
 #ifdef RV_WIDE_TEXT
-// Creates the process suspended, waits 100 ms and terminates it.
-bool ProbeProcessStart(const wchar_t* commandLine);
+// Creates the process suspended, waits 100 ms and terminates it. `program`
+// as for RunProcessAndWait.
+bool ProbeProcessStart(const wchar_t* commandLine, const wchar_t* program = nullptr);
 // The library loads and, when a name is given, exports it. A name is looked
 // up even when it is empty; on failure the thread's last error is the one
 // the failing step left (ERROR_PROC_NOT_FOUND for an export that is not

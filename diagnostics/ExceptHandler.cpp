@@ -1,6 +1,7 @@
 #include "diagnostics/ExceptHandler.h"
 
 #include <cstdlib>
+#include <initializer_list>
 
 #include "base/PathString.h"
 #include "base/StandardPaths.h"
@@ -11,7 +12,9 @@
 #include "diagnostics/MiniDump.h"
 #include "diagnostics/SehGuard.h"
 #ifndef RV_WIDE_TEXT
+#include "base/AdminOnlyRights.h"
 #include "diagnostics/CrashPrompt.h"
+#include "diagnostics/ExceptHandlerTesting.h"
 #endif
 
 namespace {
@@ -27,6 +30,29 @@ int ReportCrash(unsigned int, EXCEPTION_POINTERS* pointers, const char*) {
 bool g_bInstalled = false;
 bool g_bEndProcess = false;
 CrashCallback g_pfnCrashCallback = ReportCrash;
+#ifndef RV_WIDE_TEXT
+AdminOnlyCheckFunction g_pfnAdminOnlyCheck = nullptr;
+
+// The installer runs elevated: the report program would run with its
+// rights and the dump holds the host's memory. Both go only into an install
+// folder where no one but an administrator can have placed or changed
+// anything: the folder itself and the program in it. Traces the first one
+// that fails.
+bool IsReportFolderProtected(const std::wstring& folder, const std::wstring& program) {
+    for (const std::wstring* path : {&folder, &program}) {
+        const bool adminOnly = g_pfnAdminOnlyCheck != nullptr
+                                   ? g_pfnAdminOnlyCheck(*path)
+                                   : IsChangeableOnlyByAdministrators(*path);
+        if (!adminOnly) {
+            RV_TRACE_INFO("RvExceptHandler", 176)
+                << "no dump and no report program: others than administrators may change "
+                << WideToRv(*path);
+            return false;
+        }
+    }
+    return true;
+}
+#endif
 
 // The runtime's invalid-parameter and pure-virtual-call handlers land here:
 // a write to address 0 turns both into an access violation that reaches the
@@ -146,8 +172,11 @@ int CRvExceptHandler::Report(EXCEPTION_POINTERS* pointers) {
     // Without an install folder there is nowhere to put a dump and no report
     // program of ours to start: a bare name would land in the drive's root
     // and be searched for along the path.
-    const bool haveFolder = !m_strDumpDir.empty();
-    if (haveFolder && pointers != nullptr &&
+    bool useFolder = !m_strDumpDir.empty();
+#ifndef RV_WIDE_TEXT
+    useFolder = useFolder && IsReportFolderProtected(m_strDumpDir, m_strReportProgram);
+#endif
+    if (useFolder && pointers != nullptr &&
         m_crashConfig.GetInt(RV_T("config"), RV_T("CrashReport"), 0) != 0) {
         SYSTEMTIME now;
         GetLocalTime(&now);
@@ -159,9 +188,17 @@ int CRvExceptHandler::Report(EXCEPTION_POINTERS* pointers) {
 
     SendCrashReport(m_crashConfig.GetString(RV_T("config"), RV_T("StatHost")), m_strModuleName,
                     m_strReportInfo, RV_T("ACT_CRASHREPORT"), logText);
-    StartReportProgram(haveFolder ? m_strReportProgram : std::wstring(), arguments);
+    StartReportProgram(useFolder ? m_strReportProgram : std::wstring(), arguments);
     return 1;
 }
+
+#ifndef RV_WIDE_TEXT
+AdminOnlyCheckFunction SetAdminOnlyCheckForTesting(AdminOnlyCheckFunction check) {
+    const AdminOnlyCheckFunction previous = g_pfnAdminOnlyCheck;
+    g_pfnAdminOnlyCheck = check;
+    return previous;
+}
+#endif
 
 bool RV_ExceptHandlerInit(const RvChar* moduleName, bool processWide) {
     if (!SehTry([&] { Install(moduleName, processWide); }, SehHandleAll))

@@ -2,6 +2,10 @@
 // it writes a minidump into the install folder (when "CrashReport" in the
 // server configuration is not 0), sends a one-line crash report to the
 // statistics host and starts the crash-report program RvDumpReport.exe.
+// The installer library, which runs elevated, writes the dump and starts
+// the program only when the install folder and the program in it can be
+// changed only by administrators (base/AdminOnlyRights.h); otherwise it
+// sends the report alone.
 //
 // The launcher installs it process-wide and the process ends with exit
 // code 0 after a report. The installer library installs it without the

@@ -1,6 +1,7 @@
 #include "launcher/DllLaunch.h"
 
 #include "base/ProcessUtil.h"
+#include "base/SystemFunction.h"
 #include "launcher/CmdLineParser.h"
 
 namespace {
@@ -10,7 +11,12 @@ namespace {
 constexpr DWORD kRundllStartWaitMs = 200;
 
 int StartRundll(const CCmdLineParser& parser) {
-    if (!ProbeProcessStart(L"rundll32.exe"))
+    // The system's rundll32.exe, by its full path for the probe and the
+    // start alike: by its bare name the system would look in the launcher's
+    // folder and the current folder first, and a file of that name there
+    // would run instead. The command line still names it the usual way.
+    wchar_t rundll[MAX_PATH];
+    if (!SystemFolderFile(L"rundll32.exe", rundll) || !ProbeProcessStart(L"rundll32.exe", rundll))
         return kRundllNotStartable;
 
     const wchar_t* libraryPath = parser.GetValue(L"dllPath");
@@ -30,7 +36,7 @@ int StartRundll(const CCmdLineParser& parser) {
     }
 
     DWORD exitCode = 0;
-    if (!RunProcessAndWait(commandLine.c_str(), &exitCode, kRundllStartWaitMs))
+    if (!RunProcessAndWait(commandLine.c_str(), &exitCode, kRundllStartWaitMs, rundll))
         return kRundllStartFailed;
     return kRundllStarted;
 }

@@ -13,7 +13,7 @@ class CCmdLineParser;
 enum RundllLaunchCode : int {
     kRundllStarted = 0,
     kRundllMissingKey = 1,       // "dllPath" or "expFunc" absent
-    kRundllNotStartable = 4,     // rundll32.exe cannot be started at all
+    kRundllNotStartable = 4,     // the system folder's rundll32.exe cannot be started at all
     kRundllLibraryRejected = 5,  // not a program image, not loadable, or no such export
     kRundllStartFailed = 6,      // the composed command line did not start
 };

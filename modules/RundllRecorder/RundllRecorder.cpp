@@ -1,7 +1,8 @@
 // A test library with rundll32-style exports. Each call records what it
 // received in "<this library's path>.txt" as one line
-//   <process id> TAB <host program file name> TAB <parameter text>
-// so that a test can tell which process ran the export and with what text.
+//   <process id> TAB <host program's full path> TAB <parameter text>
+// so that a test can tell which process, started from which file, ran the
+// export and with what text.
 // The record is written to a temporary name first and then renamed, so a
 // reader never sees half of it.
 #include <windows.h>
@@ -29,11 +30,10 @@ void Record(const char* parameters) {
     if (own.empty())
         return;
     const std::wstring host = ModulePath(nullptr);
-    const std::wstring hostName = host.substr(host.find_last_of(L"\\/") + 1);
 
     std::string line = std::to_string(GetCurrentProcessId()) + "\t";
     char narrowHost[MAX_PATH] = {};
-    WideCharToMultiByte(CP_ACP, 0, hostName.c_str(), -1, narrowHost, MAX_PATH, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, host.c_str(), -1, narrowHost, MAX_PATH, nullptr, nullptr);
     line += narrowHost;
     line += "\t";
     line += parameters ? parameters : "";

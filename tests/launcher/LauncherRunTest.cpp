@@ -32,9 +32,18 @@ DWORD HighWord(DWORD value) {
 // What RundllRecorder.dll wrote about the call it received.
 struct RundllRecord {
     DWORD processId = 0;
-    std::string hostName;
+    std::string hostPath;
     std::string parameters;
 };
+
+// The system folder's rundll32.exe as the started program names itself:
+// under WoW64 the 32-bit launcher's system folder leads to the 32-bit one.
+std::string SystemRundll() {
+    wchar_t system[MAX_PATH] = {};
+    RunsUnderWow64() ? GetSystemWow64DirectoryW(system, MAX_PATH)
+                     : GetSystemDirectoryW(system, MAX_PATH);
+    return Narrow(system) + "\\rundll32.exe";
+}
 
 class LauncherRunTest : public testing::Test {
 protected:
@@ -50,11 +59,23 @@ protected:
         WriteFileBytes(s_textFile, "plain text, not a program image\r\n");
         s_emptyFile = *s_scratch / L"empty.dll";
         WriteFileBytes(s_emptyFile, "");
+        // A copy of the launcher with a rundll32.exe beside it, and another
+        // rundll32.exe in a folder to start it in: both the crash-report
+        // stand-in, which leaves its command line next to itself.
+        s_copyFolder = new ScratchFolder();
+        s_currentFolder = new ScratchFolder();
+        CopyFileW(BinFile(L"RvDllLauncher.exe").c_str(),
+                  (*s_copyFolder / L"RvDllLauncher.exe").c_str(), FALSE);
+        for (const ScratchFolder* folder : {s_copyFolder, s_currentFolder})
+            CopyFileW(BinFile(L"RvDumpReport.exe").c_str(), (*folder / L"rundll32.exe").c_str(),
+                      FALSE);
     }
 
     static void TearDownTestSuite() {
-        delete s_scratch;
-        s_scratch = nullptr;
+        for (ScratchFolder** folder : {&s_scratch, &s_copyFolder, &s_currentFolder}) {
+            delete *folder;
+            *folder = nullptr;
+        }
     }
 
     void SetUp() override {
@@ -65,10 +86,11 @@ protected:
     static std::wstring RecordPath() { return s_library + L".txt"; }
 
     static LauncherRun Run(const std::wstring& arguments,
-                           const std::wstring& program = L"RvDllLauncher.exe") {
+                           const std::wstring& program = BinFile(L"RvDllLauncher.exe"),
+                           const wchar_t* currentFolder = nullptr) {
         LauncherRun run;
-        run.ended = RunAndWait(L"\"" + BinFile(program) + L"\" " + arguments, kLauncherTimeoutMs,
-                               &run.exitCode, &run.processId);
+        run.ended = RunAndWait(L"\"" + program + L"\" " + arguments, kLauncherTimeoutMs,
+                               &run.exitCode, &run.processId, currentFolder);
         if (!run.ended && run.processId != 0)
             EndProcess(run.processId);
         return run;
@@ -98,7 +120,7 @@ protected:
         if (firstTab == std::string::npos || secondTab == std::string::npos || text.back() != '\n')
             return false;
         record->processId = std::stoul(text.substr(0, firstTab));
-        record->hostName = text.substr(firstTab + 1, secondTab - firstTab - 1);
+        record->hostPath = text.substr(firstTab + 1, secondTab - firstTab - 1);
         record->parameters = text.substr(secondTab + 1, text.size() - secondTab - 2);
         return true;
     }
@@ -119,12 +141,16 @@ protected:
     static std::wstring s_library;
     static std::wstring s_textFile;
     static std::wstring s_emptyFile;
+    static ScratchFolder* s_copyFolder;
+    static ScratchFolder* s_currentFolder;
 };
 
 ScratchFolder* LauncherRunTest::s_scratch = nullptr;
 std::wstring LauncherRunTest::s_library;
 std::wstring LauncherRunTest::s_textFile;
 std::wstring LauncherRunTest::s_emptyFile;
+ScratchFolder* LauncherRunTest::s_copyFolder = nullptr;
+ScratchFolder* LauncherRunTest::s_currentFolder = nullptr;
 
 TEST_F(LauncherRunTest, RefusedCommandLinesEndWithTheirResultCode) {
     const std::wstring library = L" -dllPath:" + Quoted(s_library);
@@ -195,7 +221,7 @@ TEST_F(LauncherRunTest, RundllRunsTheExportWithTheParameterTextAndTracesInOrder)
     RundllRecord record;
     ASSERT_TRUE(WaitForRecord(&record));
     EXPECT_EQ(record.parameters, parameters);
-    EXPECT_STRCASEEQ(record.hostName.c_str(), "rundll32.exe");
+    EXPECT_STRCASEEQ(record.hostPath.c_str(), SystemRundll().c_str());
     EXPECT_NE(record.processId, run.processId);
     WaitForProcessEnd(record.processId);
 
@@ -224,15 +250,20 @@ TEST_F(LauncherRunTest, RundllRunsTheExportWithTheParameterTextAndTracesInOrder)
 }
 
 TEST_F(LauncherRunTest, RundllWithoutParameterTextLeavesTheExportRunning) {
+    // Whatever rundll32.exe lies beside the launcher or in the current
+    // folder, the system folder's runs.
     const LauncherRun run =
-        Run(L"-loadtype:rundll -dllPath:" + Quoted(s_library) + L" -expFunc:RecordThenLinger");
+        Run(L"-loadtype:rundll -dllPath:" + Quoted(s_library) + L" -expFunc:RecordThenLinger",
+            *s_copyFolder / L"RvDllLauncher.exe", s_currentFolder->Path().c_str());
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
 
     RundllRecord record;
     ASSERT_TRUE(WaitForRecord(&record));
     EXPECT_EQ(record.parameters, "");
-    EXPECT_STRCASEEQ(record.hostName.c_str(), "rundll32.exe");
+    EXPECT_STRCASEEQ(record.hostPath.c_str(), SystemRundll().c_str());
+    for (const ScratchFolder* folder : {s_copyFolder, s_currentFolder})
+        EXPECT_FALSE(FileExists(*folder / L"RvDumpReport.cmdline.txt"));
 
     // The export lingers for half a minute; the launcher has neither waited
     // for it nor ended it.
@@ -249,7 +280,7 @@ TEST_F(LauncherRunTest, CrashIsReportedAndEndsTheProcessWithZero) {
     ASSERT_TRUE(capture.IsActive());
 
     // Without the crash this command line would end with 2.
-    const LauncherRun run = Run(L"-loadtype:other", L"RvDllLauncherCrashTest.exe");
+    const LauncherRun run = Run(L"-loadtype:other", BinFile(L"RvDllLauncherCrashTest.exe"));
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
 

@@ -10,9 +10,12 @@
 //                                                invalid parameter
 //   RvCrashChild_x.exe pure-call <name>          process-wide handler, the runtime's
 //                                                pure-virtual-call entry
-// The narrow build takes "prompt=yes" or "prompt=no" as a third argument:
-// the installer's crash question is then answered without a message box,
-// and what it asked is written to "prompt.txt" next to the program.
+// The narrow build takes further arguments: "prompt=yes" or "prompt=no"
+// answers the installer's crash question without a message box and writes
+// what it asked to "prompt.txt" next to the program; "admin-only=yes" lets
+// every path pass the check that only administrators can change the install
+// folder and the report program, and writes each path asked about as a line
+// of "admin-only.txt" (UTF-8) next to the program.
 #include <windows.h>
 
 #include <cstring>
@@ -22,6 +25,7 @@
 #include "diagnostics/SehGuard.h"
 #ifndef RV_WIDE_TEXT
 #include "diagnostics/CrashPromptTesting.h"
+#include "diagnostics/ExceptHandlerTesting.h"
 #endif
 
 namespace {
@@ -69,6 +73,22 @@ int RecordingPrompt(const wchar_t* text, const wchar_t* caption, UINT type) {
     }
     return g_promptAnswer;
 }
+
+bool RecordingAdminOnlyCheck(const std::wstring& path) {
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring record(program);
+    record = record.substr(0, record.find_last_of(L'\\')) + L"\\admin-only.txt";
+    const std::string line = Utf8(path.c_str()) + "\n";
+    HANDLE file = CreateFileW(record.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    return true;
+}
 #endif
 
 FARPROC RuntimeEntry(const char* name) {
@@ -83,9 +103,13 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const RvString name = FromAscii(argv[2]);
 #ifndef RV_WIDE_TEXT
-    if (argc > 3) {
-        g_promptAnswer = std::strcmp(argv[3], "prompt=yes") == 0 ? IDYES : IDNO;
-        SetCrashPromptForTesting(RecordingPrompt);
+    for (int index = 3; index < argc; ++index) {
+        if (std::strncmp(argv[index], "prompt=", 7) == 0) {
+            g_promptAnswer = std::strcmp(argv[index], "prompt=yes") == 0 ? IDYES : IDNO;
+            SetCrashPromptForTesting(RecordingPrompt);
+        } else if (std::strcmp(argv[index], "admin-only=yes") == 0) {
+            SetAdminOnlyCheckForTesting(RecordingAdminOnlyCheck);
+        }
     }
 #endif
 

@@ -19,8 +19,13 @@ namespace {
 
 #ifdef RV_WIDE_TEXT
 const wchar_t kChild[] = L"RvCrashChild_w.exe";
+const wchar_t kAdminOnly[] = L"";
 #else
 const wchar_t kChild[] = L"RvCrashChild_a.exe";
+// The installer's handler uses the install folder only when administrators
+// alone can change it and its report program, which no file on Wine passes:
+// the test program lets every path pass and records each one asked about.
+const wchar_t kAdminOnly[] = L" admin-only=yes";
 #endif
 // Its version resource.
 const char kChildVersion[] = "1.0.6.9000";
@@ -98,7 +103,8 @@ TEST(CrashReport, ProcessWideCrashWritesDumpReportsAndStartsTheReportProgram) {
     ASSERT_TRUE(bed.AddProgram(kChild));
 
     const std::string before = LocalMinuteStamp();
-    const CrashTestBed::Run run = bed.RunProgram(kChild, L"process RvCrashChild");
+    const CrashTestBed::Run run =
+        bed.RunProgram(kChild, std::wstring(L"process RvCrashChild") + kAdminOnly);
     const std::string after = LocalMinuteStamp();
     ASSERT_TRUE(run.ended);
     // The report ends the process with 0.
@@ -133,6 +139,27 @@ TEST(CrashReport, ProcessWideCrashWritesDumpReportsAndStartsTheReportProgram) {
     EXPECT_EQ(
         1, output.Count("http://" + server.HostAndPort() + ReportTarget("RvCrashChild", "1006")));
     EXPECT_EQ(1, output.CountLines("RvExceptHandler", 189, "Launcher ret = 1"));
+#ifndef RV_WIDE_TEXT
+    // The folder first, then the program.
+    EXPECT_EQ(folder + "\n" + folder + "\\RvDumpReport.exe\n",
+              ReadFileBytes(bed.Folder() + L"\\admin-only.txt"));
+
+    // As Wine makes them, neither passes: the report goes out, but no dump
+    // is written and nothing is started.
+    ASSERT_TRUE(DeleteFileW((bed.Folder() + L"\\RvDumpReport.cmdline.txt").c_str()));
+    ASSERT_TRUE(bed.AddReportProgram());
+    const CrashTestBed::Run open = bed.RunProgram(kChild, L"process RvCrashChild");
+    ASSERT_TRUE(open.ended);
+    EXPECT_EQ(1u, bed.DumpFiles().size());
+    EXPECT_EQ(2u, server.WaitForRequests(2, kWaitMs).size());
+    const ChildOutput refused = OutputOf(capture, open.processId);
+    EXPECT_EQ(1, refused.CountLines("RvExceptHandler", 176,
+                                    "no dump and no report program: others than administrators "
+                                    "may change " +
+                                        std::regex_replace(folder, std::regex(R"(\\)"), "\\\\")));
+    EXPECT_EQ(1, refused.CountLines("RvExceptHandler", 189, "Launcher ret = 0"));
+    EXPECT_FALSE(bed.ReportCommandLineExists());
+#endif
 }
 
 TEST(CrashReport, ReportingOffWritesNoDumpAndNoHostSendsNothing) {
@@ -145,7 +172,8 @@ TEST(CrashReport, ReportingOffWritesNoDumpAndNoHostSendsNothing) {
     ASSERT_TRUE(bed.AddReportProgram());
     ASSERT_TRUE(bed.AddProgram(kChild));
 
-    const CrashTestBed::Run run = bed.RunProgram(kChild, L"process RvCrashChild");
+    const CrashTestBed::Run run =
+        bed.RunProgram(kChild, std::wstring(L"process RvCrashChild") + kAdminOnly);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(0u, run.exitCode);
 

@@ -25,6 +25,14 @@ TEST(RunProcessAndWait, ReportsExitCodeOrStillActive) {
 
     EXPECT_FALSE(RunProcessAndWait(RV_T("RvNoSuchProgram.exe"), &exitCode, 1000));
     EXPECT_FALSE(RunProcessAndWait(nullptr, &exitCode, 1000));
+
+    // A program named apart from the command line is the one started, and
+    // the command line reaches it as it stands: no such program exists
+    // under the first word.
+    const RvString sleeper = WideToRv(BinFile(L"RvTestSleeper.exe"));
+    EXPECT_TRUE(
+        RunProcessAndWait(RV_T("RvNoSuchProgram.exe 0 9"), &exitCode, 30000, sleeper.c_str()));
+    EXPECT_EQ(9u, exitCode);
 }
 
 TEST(RunProcessAndWait, RefusesCommandLinesLongerThan2046Characters) {
@@ -45,6 +53,7 @@ TEST(RunProcessAndWait, RefusesCommandLinesLongerThan2046Characters) {
 
 TEST(ProbeProcessStart, StartsWithoutRunning) {
     EXPECT_TRUE(ProbeProcessStart(L"rundll32.exe"));
+    EXPECT_FALSE(ProbeProcessStart(L"rundll32.exe", BinFile(L"RvNoSuchProgram.exe").c_str()));
     EXPECT_FALSE(ProbeProcessStart(L"RvNoSuchProgram.exe"));
     EXPECT_FALSE(ProbeProcessStart(nullptr));
 }

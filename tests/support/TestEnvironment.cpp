@@ -120,14 +120,17 @@ std::wstring Widen(const std::string& text) {
     return out;
 }
 
-bool RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, DWORD* exitCode,
-                DWORD* processId) {
+bool RunAndWait(const std::wstring& commandLine,
+                DWORD timeoutMs,
+                DWORD* exitCode,
+                DWORD* processId,
+                const wchar_t* currentFolder) {
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, currentFolder,
                         &startup, &process))
         return false;
     if (processId)

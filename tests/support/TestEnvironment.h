@@ -43,6 +43,10 @@ std::string Narrow(const std::wstring& text);  // ANSI code page
 std::wstring Widen(const std::string& text);   // ANSI code page
 
 // Starts a command line and waits for it; returns false when it could not
-// be started or did not end in time.
-bool RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, DWORD* exitCode,
-                DWORD* processId = nullptr);
+// be started or did not end in time. The program starts in `currentFolder`,
+// or in this process's current folder when none is given.
+bool RunAndWait(const std::wstring& commandLine,
+                DWORD timeoutMs,
+                DWORD* exitCode,
+                DWORD* processId = nullptr,
+                const wchar_t* currentFolder = nullptr);
