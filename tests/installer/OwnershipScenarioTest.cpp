@@ -306,7 +306,9 @@ TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, (foreignUser + L"\\Config.ini").c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
     RecordInstallDir(foreign);
-    run = bed.Install(Params(L"RvProof_D", kKeyD, kClsidD));
+    const wchar_t kClsidE[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483705";
+    bed.Track(AppData(L"RvProof_E"), L"RvTestOwnE", kClsidE);
+    run = bed.Install(Params(L"RvProof_E", L"RvTestOwnE", kClsidE));
     EXPECT_EQ(run.code, 0u) << run.desc;
     EXPECT_FALSE(WasLoaded(L"Stale.dll"));
     ForgetLoads();
