@@ -47,9 +47,10 @@ bool IsConversionCharacter(char c) {
 }
 
 // The pattern without its date conversions; false for a conversion that
-// could add a dot, a separator or text from the environment. A conversion
-// adds only letters and digits, so the text left is what decides whether
-// any name can become "." or "..".
+// could add a dot, a separator or text from the environment. What the
+// allowed ones add is letters and digits (with '/', ':' and blanks between
+// digits for "%c", "%x" and "%X"), never a name made only of dots: the
+// text left decides where the file can go.
 bool WithoutConversions(const std::string& pattern, std::string& rest) {
     rest.clear();
     for (size_t i = 0; i < pattern.size(); ++i) {
@@ -114,12 +115,15 @@ std::vector<LogConfigDrop> LogConfigDrops(
         const bool variableKey = key.find(kVariableStart) != std::string::npos;
         std::string prefix = key, reason;
         if (key.compare(0, appenders.size(), appenders) == 0) {
+            // "log4cplus.appender.<name>" alone names the class.
             const size_t nameEnd = key.find('.', appenders.size());
             if (nameEnd != std::string::npos)
                 prefix = key.substr(0, nameEnd);
-            reason = variableKey ? "the property name " + key + " holds ${"
-                                 : ValueRefusal(key.substr(key.rfind('.') + 1), property.second,
-                                                isPermittedPath);
+            if (variableKey)
+                reason = "the property name " + key + " holds ${";
+            else if (nameEnd != std::string::npos)
+                reason =
+                    ValueRefusal(key.substr(key.rfind('.') + 1), property.second, isPermittedPath);
         } else if (variableKey) {
             reason = "its name holds ${";
         }

@@ -241,7 +241,8 @@ TEST(LogFileRulesTest, PathsPatternsAndNames) {
     const auto permitted = [](const std::string& text) { return text.compare(0, 3, "in/") == 0; };
     std::vector<std::string> prefixes;
     for (const LogConfigDrop& drop :
-         LogConfigDrops({{"log4cplus.appender.A.FilenamePattern", "in/%d{yyyy-MM-dd}/x%H.log"},
+         LogConfigDrops({{"log4cplus.appender.File", "log4cplus::FileAppender"},
+                         {"log4cplus.appender.A.FilenamePattern", "in/%d{yyyy-MM-dd}/x%H.log"},
                          {"log4cplus.appender.A.DatePattern", "%Y-%m"},
                          {"log4cplus.appender.B.FilenamePattern", "in/%d{.}./../x.log"},
                          {"log4cplus.appender.C.DatePattern", "%Y/../x"},
