@@ -3,6 +3,7 @@
 #include <log4cplus/configurator.h>
 #include <log4cplus/hierarchy.h>
 #include <log4cplus/helpers/loglog.h>
+#include <log4cplus/helpers/property.h>
 #include <log4cplus/initializer.h>
 
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "base/ScopedHandle.h"
 #include "base/StandardPaths.h"
 #include "diagnostics/DebugTrace.h"
+#include "diagnostics/LogFileConfinement.h"
 
 namespace {
 
@@ -65,7 +67,11 @@ void ConfigureInstallerLogging() {
         hierarchy.resetConfiguration();
         if (haveConfiguration) {
             std::istringstream stream(configuration);
-            log4cplus::PropertyConfigurator configurator(stream, hierarchy, 0);
+            log4cplus::helpers::Properties properties(stream);
+            // The elevated install writes only below the local data folder.
+            if (IsElevatedToken())
+                ConfineLogFiles(properties);
+            log4cplus::PropertyConfigurator configurator(properties, hierarchy, 0);
             configurator.configure();
         }
     } catch (...) {

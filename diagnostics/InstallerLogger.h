@@ -29,7 +29,8 @@ std::wstring InstallerLogConfigPath();
 
 // Initialises log4cplus, silences its own diagnostics, drops what an earlier
 // configuration left behind and configures the default hierarchy from the
-// file.
+// file; in an elevated process without the appenders whose files may lie
+// outside the local data folder (diagnostics/LogFileConfinement.h).
 void ConfigureInstallerLogging();
 // Closes and removes the appenders that the configuration created.
 void ShutdownInstallerLogging();

@@ -151,8 +151,8 @@ TEST_F(DoInstTest, TracesStartAndEndAsWholeLines) {
 TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
     const std::wstring logFolder = LocalDataFolder() + L"\\log_cfg";
     const std::wstring config = logFolder + L"\\INSTALL.lcfg";
-    ProfileFilesGuard guard({LocalDataFolder(), logFolder}, {config});
-    ScratchFolder scratch;
+    const std::wstring first = logFolder + L"\\first.log", second = logFolder + L"\\second.log";
+    ProfileFilesGuard guard({LocalDataFolder(), logFolder}, {config, first, second});
     auto writeConfig = [](const std::wstring& log) {
         return WriteFileAppenderConfig(log, "%p|%b|%m%n");
     };
@@ -163,7 +163,6 @@ TEST_F(DoInstTest, EachCallLogsThroughTheCurrentInstallLcfg) {
     ASSERT_EQ(s_doInst("{}", result), kInstallFailed);
     delete[] result;
 
-    const std::wstring first = scratch / L"first.log", second = scratch / L"second.log";
     ASSERT_TRUE(writeConfig(first));
     ASSERT_EQ(s_doInst("{}", result), kInstallFailed);
     const std::string document(result);

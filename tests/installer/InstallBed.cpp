@@ -218,15 +218,15 @@ InstallSnapshot InstallBed::Snapshot(const std::wstring& folder,
 
 void InstallBed::EnableInstallLog() {
     const std::wstring folder = LocalDataFolder() + L"\\log_cfg";
-    m_logConfigGuard.reset(
-        new ProfileFilesGuard({LocalDataFolder(), folder}, {folder + L"\\INSTALL.lcfg"}));
-    WriteFileAppenderConfig(m_scratch / L"install.log", "%b|%M|%m%n");
+    m_logConfigGuard.reset(new ProfileFilesGuard({LocalDataFolder(), folder},
+                                                 {folder + L"\\INSTALL.lcfg", InstallLogFile()}));
+    WriteFileAppenderConfig(InstallLogFile(), "%b|%M|%m%n");
 }
 
 std::vector<std::string> InstallBed::InstallLogLines() const {
     std::vector<std::string> lines;
     std::string line;
-    for (char c : ReadFileBytes(m_scratch / L"install.log")) {
+    for (char c : ReadFileBytes(InstallLogFile())) {
         if (c == '\n') {
             lines.push_back(line);
             line.clear();

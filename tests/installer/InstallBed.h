@@ -82,10 +82,12 @@ public:
                              const std::wstring& clsid) const;
 
     // Sends each install's log lines ("<source>|<function>|<message>") into
-    // a file of the bed; the log configuration goes again with the bed.
+    // a file below the local data folder, the only place an elevated install
+    // logs to; the log configuration and the file go again with the bed.
     void EnableInstallLog();
     // The lines the last install logged.
     std::vector<std::string> InstallLogLines() const;
+    static std::wstring InstallLogFile() { return LocalDataFolder() + L"\\log_cfg\\install.log"; }
 
 private:
     ProfileFilesGuard m_dataConfigGuard;

@@ -21,14 +21,16 @@ constexpr DWORD kDidNotEnd = 0xDEAD;
 
 // Runs RvExitProbe.exe with the arguments and returns its exit code. A probe
 // that has not ended in time is ended here, so that it cannot hold the
-// prefix, and counts as kDidNotEnd.
+// prefix, and counts as kDidNotEnd. The probe runs without elevation: an
+// elevated install logs only below the local data folder, never into the
+// pipe of the last test.
 DWORD RunProbe(const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + BinFile(L"RvExitProbe.exe") + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessAsUserW(NonElevatedToken().Get(), nullptr, &commandLine[0], nullptr, nullptr,
+                              FALSE, 0, nullptr, nullptr, &startup, &process)) {
         ADD_FAILURE() << "cannot start the probe: " << GetLastError();
         return kDidNotEnd;
     }
@@ -48,7 +50,8 @@ class LibraryLifetimeTest : public testing::Test {
 protected:
     const std::wstring m_logFolder = LocalDataFolder() + L"\\log_cfg";
     const std::wstring m_config = m_logFolder + L"\\INSTALL.lcfg";
-    ProfileFilesGuard m_guard{{LocalDataFolder(), m_logFolder}, {m_config}};
+    const std::wstring m_log = m_logFolder + L"\\install.log";
+    ProfileFilesGuard m_guard{{LocalDataFolder(), m_logFolder}, {m_config, m_log}};
 };
 
 // Probe exit codes: 0 ended as expected, 1 the thread count changed after
@@ -60,12 +63,10 @@ TEST_F(LibraryLifetimeTest, HostEndsWithoutUnloadingAndTheLibraryStartsNoThread)
         EXPECT_EQ(RunProbe(calls), 0u) << calls << " calls without log configuration";
 
     // With a file appender, log4cplus objects exist from the first call on.
-    ScratchFolder scratch;
-    const std::wstring log = scratch / L"install.log";
-    ASSERT_TRUE(WriteFileAppenderConfig(log, "%p|%b|%m%n"));
+    ASSERT_TRUE(WriteFileAppenderConfig(m_log, "%p|%b|%m%n"));
     for (const wchar_t* calls : {L"0", L"3"})
         EXPECT_EQ(RunProbe(calls), 0u) << calls << " calls with a file appender";
-    EXPECT_NE(ReadFileBytes(log).find("INFO|dllmain|installer end"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(m_log).find("INFO|dllmain|installer end"), std::string::npos);
 }
 
 TEST_F(LibraryLifetimeTest, HostEndsWhileAnotherThreadIsInsideDoInst) {

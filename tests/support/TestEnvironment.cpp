@@ -144,3 +144,15 @@ bool RunAndWait(const std::wstring& commandLine,
     CloseHandle(process.hProcess);
     return ended;
 }
+
+ScopedHandle NonElevatedToken() {
+    ScopedHandle process, token;
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(sid);
+    SID_AND_ATTRIBUTES administrators = {sid, 0};
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, process.Receive()) &&
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size))
+        CreateRestrictedToken(process.Get(), 0, 1, &administrators, 0, nullptr, 0, nullptr,
+                              token.Receive());
+    return token;
+}

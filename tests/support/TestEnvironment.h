@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/ScopedHandle.h"
+
 // Folder of the running test program; every built program and library
 // lies there too.
 std::wstring BinFolder();
@@ -50,3 +52,10 @@ bool RunAndWait(const std::wstring& commandLine,
                 DWORD* exitCode,
                 DWORD* processId = nullptr,
                 const wchar_t* currentFolder = nullptr);
+
+// The process's token with BUILTIN\Administrators made deny-only, as in a
+// non-elevated UAC token: Wine 8 starts every process elevated, and its
+// linked limited token still holds the group enabled. A primary token, for
+// CreateProcessAsUserW and ImpersonateLoggedOnUser; null when it cannot be
+// made.
+ScopedHandle NonElevatedToken();
