@@ -58,35 +58,30 @@ std::string Utf8(const wchar_t* text) {
     return out;
 }
 
-int RecordingPrompt(const wchar_t* text, const wchar_t* caption, UINT type) {
+// Writes `text` into the file `name` next to this program, replacing it
+// or, with `append`, adding to its end.
+void WriteBesideProgram(const wchar_t* name, const std::string& text, bool append) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring record(path);
-    record = record.substr(0, record.find_last_of(L'\\')) + L"\\prompt.txt";
-    const std::string content = Utf8(text) + "\n" + Utf8(caption) + "\n" + std::to_string(type);
-    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    record = record.substr(0, record.find_last_of(L'\\') + 1) + name;
+    HANDLE file = CreateFileW(record.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
+}
+
+int RecordingPrompt(const wchar_t* text, const wchar_t* caption, UINT type) {
+    WriteBesideProgram(L"prompt.txt",
+                       Utf8(text) + "\n" + Utf8(caption) + "\n" + std::to_string(type), false);
     return g_promptAnswer;
 }
 
 bool RecordingAdminOnlyCheck(const std::wstring& path) {
-    wchar_t program[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring record(program);
-    record = record.substr(0, record.find_last_of(L'\\')) + L"\\admin-only.txt";
-    const std::string line = Utf8(path.c_str()) + "\n";
-    HANDLE file = CreateFileW(record.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        CloseHandle(file);
-    }
+    WriteBesideProgram(L"admin-only.txt", Utf8(path.c_str()) + "\n", true);
     return true;
 }
 #endif

@@ -114,7 +114,8 @@ std::string Narrow(const std::wstring& text) {
 std::wstring Widen(const std::string& text) {
     if (text.empty())
         return {};
-    int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(size, L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
     return out;
