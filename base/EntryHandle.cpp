@@ -114,6 +114,29 @@ bool EntryHandle::List(std::vector<ListedEntry>& entries) const {
     }
 }
 
+std::wstring EntryHandle::PathWithoutVolume() const {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(m_file.Get(), path.data(), static_cast<DWORD>(path.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size())
+            return std::wstring(path.data(), length);
+        path.resize(length + 1);
+    }
+    return std::wstring();
+}
+
+DWORD EntryHandle::LinkCount() const {
+    FILE_STANDARD_INFO standard = {};
+    return GetFileInformationByHandleEx(m_file.Get(), FileStandardInfo, &standard,
+                                        sizeof(standard))
+               ? standard.NumberOfLinks
+               : 0;
+}
+
 bool EntryHandle::MarkForDeletion() const {
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;

@@ -71,6 +71,14 @@ public:
     // the listing fails before its end.
     bool List(std::vector<ListedEntry>& entries) const;
 
+    // The path of the opened object as the system names it, without its
+    // volume ("\\folder\\file"); empty when it cannot be read. On Wine it
+    // is the path the name leads to: a Unix link to a file opens as that
+    // file, which is named by its own path, not the link's.
+    std::wstring PathWithoutVolume() const;
+    // How many names (hard links) the file has; 0 when unknown.
+    DWORD LinkCount() const;
+
     // Marks the object for deletion when its last handle closes (a folder
     // only when it is empty); needs DELETE access.
     bool MarkForDeletion() const;

@@ -4,10 +4,13 @@
 
 #include <cstdio>
 
+#include "base/FolderLinks.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
+#include "base/TreeWalk.h"
 
 namespace {
 
@@ -89,4 +92,39 @@ bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& en
     DeleteFileW(fresh.c_str());
     SetLastError(error);
     return false;
+}
+
+bool IsIniCopyName(const std::wstring& name) {
+    constexpr size_t kDigits = 12;
+    const std::wstring prefix = L"rv", suffix = L".ini.new";
+    if (name.size() != prefix.size() + kDigits + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(prefix.size() + kDigits, suffix.size(), suffix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
+        const wchar_t c = name[i];
+        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')))
+            return false;
+    }
+    return true;
+}
+
+void RemoveLeftoverIniCopies(const std::wstring& folder) {
+    if (folder.empty() || IsLinkPath(folder))
+        return;
+    WIN32_FIND_DATAW data;
+    std::vector<std::wstring> copies;
+    {
+        ScopedFind find(FindFirstFileW(JoinPath(folder, L"rv*.ini.new").c_str(), &data));
+        if (!find.IsValid())
+            return;
+        do {
+            if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+                    0 &&
+                IsIniCopyName(data.cFileName))
+                copies.push_back(JoinPath(folder, data.cFileName));
+        } while (FindNextFileW(find.Get(), &data));
+    }
+    for (const std::wstring& copy : copies)
+        DeleteTree(copy, TreeDeleteOptions());
 }

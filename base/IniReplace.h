@@ -20,3 +20,12 @@ struct IniEntry {
 // read, a write or its read-back fails, or the replacement fails: the file
 // is then as it was.
 bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries);
+
+// True for the name ReplaceIniEntries gives its copy: "rv", twelve
+// hexadecimal digits, ".ini.new".
+bool IsIniCopyName(const std::wstring& name);
+
+// Deletes the copies that writes cut short (a killed process) left
+// directly in `folder`: files of that name only, each as itself, never
+// what a link there leads to.
+void RemoveLeftoverIniCopies(const std::wstring& folder);

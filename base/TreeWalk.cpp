@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <vector>
@@ -28,6 +29,7 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 constexpr char kNotATreePath[] = "not a path a tree operation takes";
 constexpr char kLinkTop[] = "a link";
 constexpr char kReplacedTop[] = "replaced while it was opened";
+constexpr char kSecondName[] = "a file with another name, not copied";
 
 TreeWalkSeam g_seam = nullptr;
 void* g_seamContext = nullptr;
@@ -126,6 +128,52 @@ bool DeleteOpenedFile(const EntryHandle& file,
     return false;
 }
 
+// The path of `extended` ("\\?\C:\...") without its volume, as the
+// system names an opened file; empty for a path of another form.
+std::wstring WithoutVolume(const std::wstring& extended) {
+    if (extended.size() < 7 || extended.compare(0, 4, L"\\\\?\\") != 0 || extended[5] != L':')
+        return std::wstring();
+    return extended.substr(6);
+}
+
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when the opened file is known by another path than the one listed:
+// the listed name is a link the listing did not show as one (on Wine, a
+// Unix link to a file), and the handle holds what it leads to.
+bool LeadsElsewhere(const EntryHandle& file, const std::wstring& expected) {
+    if (expected.empty())
+        return false;
+    const std::wstring named = file.PathWithoutVolume();
+    return !named.empty() && !SamePathText(named, expected);
+}
+
+// Removes the name `path` in `folder` without touching what it leads to: a
+// fresh empty file is renamed over it, which replaces a link as a name,
+// and is then deleted. Deleting through a handle on the link would delete
+// its target instead.
+bool DeleteNameItself(const std::wstring& folder, const std::wstring& path) {
+    static LONG counter = 0;
+    wchar_t name[40] = {};
+    std::swprintf(name, 40, L"\\rv%08lX%04lX.unlink", GetTickCount(),
+                  static_cast<unsigned long>(InterlockedIncrement(&counter) & 0xFFFF));
+    const std::wstring fresh = folder + name;
+    {
+        ScopedFile created(
+            CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        if (!created.IsValid())
+            return false;
+    }
+    EntryHandle placeholder;
+    if (!placeholder.Open(fresh, DELETE))
+        return false;
+    const bool replaced = placeholder.RenameTo(path, true);
+    return placeholder.MarkForDeletion() && replaced;
+}
+
 bool OpenFileForDelete(const std::wstring& path, EntryHandle& file) {
     return OpenEntry(path, DELETE | FILE_WRITE_ATTRIBUTES, DELETE, file);
 }
@@ -134,15 +182,21 @@ bool OpenFileForDelete(const std::wstring& path, EntryHandle& file) {
 struct DeleteLevel {
     EntryHandle folder;
     std::wstring path;
+    // The folder's path as the system names it, without the volume; empty
+    // when unknown (no entry is then checked against it).
+    std::wstring namedPath;
     std::vector<ListedEntry> entries;
     size_t next = 0;
     bool complete = true;
 };
 
-std::unique_ptr<DeleteLevel> MakeDeleteLevel(EntryHandle&& folder, const std::wstring& path) {
+std::unique_ptr<DeleteLevel> MakeDeleteLevel(EntryHandle&& folder,
+                                             const std::wstring& path,
+                                             const std::wstring& namedPath) {
     auto level = std::make_unique<DeleteLevel>();
     level->folder = std::move(folder);
     level->path = path;
+    level->namedPath = namedPath;
     level->complete = level->folder.List(level->entries);
     return level;
 }
@@ -155,7 +209,8 @@ public:
     // asked for, the folder itself.
     bool DeleteFolder(EntryHandle&& top, const std::wstring& path) {
         std::vector<std::unique_ptr<DeleteLevel>> stack;
-        stack.push_back(MakeDeleteLevel(std::move(top), path));
+        const std::wstring named = top.PathWithoutVolume();
+        stack.push_back(MakeDeleteLevel(std::move(top), path, named));
         bool all = stack.back()->complete;
         while (!stack.empty()) {
             DeleteLevel& level = *stack.back();
@@ -211,9 +266,15 @@ private:
             entry.IsFolder() ? OpenFolder(path, true, handle) : OpenFileForDelete(path, handle);
         if (!opened || !handle.IsListedEntry(entry))
             return false;
+        const std::wstring named =
+            level.namedPath.empty() ? std::wstring() : level.namedPath + L"\\" + entry.name;
         if (entry.IsFolder()) {
-            child = MakeDeleteLevel(std::move(handle), path);
+            child = MakeDeleteLevel(std::move(handle), path, named);
             return true;
+        }
+        if (LeadsElsewhere(handle, named)) {
+            handle.Close();
+            return DeleteNameItself(level.path, path);
         }
         return DeleteOpenedFile(handle, entry.attributes, path, m_options.renameInUseAside);
     }
@@ -335,8 +396,15 @@ bool CopyListedTree(const std::wstring& from,
             continue;
         }
         EntryHandle file;
-        if (!file.Open(source, GENERIC_READ) || !file.IsListedEntry(entry.listed) ||
-            !CopyOpenedFile(file, entry.listed, target, buffer))
+        if (!file.Open(source, GENERIC_READ) || !file.IsListedEntry(entry.listed))
+            return false;
+        // A file with another name may be another folder's file, one the
+        // copy's readers could not read there: it is left out.
+        if (file.LinkCount() > 1) {
+            TraceTreeRefusal(source, kSecondName);
+            continue;
+        }
+        if (!CopyOpenedFile(file, entry.listed, target, buffer))
             return false;
     }
     return true;
@@ -383,10 +451,35 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
             break;
     }
     try {
-        if (!top.IsFolder())
+        if (!top.IsFolder()) {
+            if (LeadsElsewhere(top, WithoutVolume(extended))) {
+                top.Close();
+                return DeleteNameItself(ParentPath(extended), extended);
+            }
             return DeleteOpenedFile(top, top.Attributes(), extended, options.renameInUseAside);
+        }
         TreeDeleter deleter(options);
         return deleter.DeleteFolder(std::move(top), extended);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool DeleteEmptyFolder(const std::wstring& path) {
+    std::wstring extended;
+    EntryHandle top;
+    switch (OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE, FILE_LIST_DIRECTORY | DELETE,
+                           extended, top)) {
+        case Top::kMissing:
+            return true;
+        case Top::kFailed:
+            return false;
+        case Top::kOpened:
+            break;
+    }
+    try {
+        std::vector<ListedEntry> entries;
+        return top.IsFolder() && top.List(entries) && entries.empty() && top.MarkForDeletion();
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -31,6 +31,10 @@ struct TreeDeleteOptions {
 // every file of that level); a path that is not there counts as deleted.
 bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options);
 
+// Deletes the folder only when nothing is left in it, as itself, never
+// through a link. True when it is gone (or was not there).
+bool DeleteEmptyFolder(const std::wstring& path);
+
 // Copies the folder `source` with everything below it to `destination`,
 // which is created and must not exist. Files keep their contents,
 // attributes (read-only aside) and times; links are not copied. With `pathLimit` set, every

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/FileIdentity.h"
@@ -107,9 +108,12 @@ void FolderPolicy::ReadPrevious(const std::wstring& installedDir,
     m_bPreviousRecorded = IsRecordedOwnedFolder(installedDir);
     // The class the records claim, when it is registered under
     // HKEY_LOCAL_MACHINE to a module directly in the recorded folder.
-    if (claimedClsid.size() == kClsidLength && !HasLinkOnTheWay(installedDir) &&
-        IsModuleFileIn(ClassServerModule(claimedClsid), installedDir))
+    const std::wstring server =
+        claimedClsid.size() == kClsidLength ? ClassServerModule(claimedClsid) : std::wstring();
+    if (!server.empty() && !HasLinkOnTheWay(installedDir) && IsModuleFileIn(server, installedDir)) {
         m_strPreviousClsid = claimedClsid;
+        m_strPreviousModule = FullFolderPath(server);
+    }
     // That registration proves an installation made before the folder
     // record existed, and only until the record exists: every install since
     // records its folder, and records the previous one before retiring it.
@@ -183,14 +187,37 @@ bool FolderPolicy::MayRunPreviousModule(const std::wstring& module) const {
 }
 
 bool FolderPolicy::MayDeletePreviousKey() const {
-    return IsPreviousOurs() && m_bPreviousKeyNamesClass &&
-           EqualAsciiIgnoringCase(OverlayKeyClass(m_strPreviousKey), Braced(m_strPreviousClsid));
+    if (!IsPreviousOurs())
+        return false;
+    const std::string named = OverlayKeyClass(m_strPreviousKey);
+    return (m_bPreviousKeyNamesClass && EqualAsciiIgnoringCase(named, Braced(m_strPreviousClsid))) ||
+           NamesOwnedClass(named);
+}
+
+bool FolderPolicy::NamesOwnedClass(const std::string& bracedClsid) const {
+    if (bracedClsid.size() != kClsidLength + 2 || bracedClsid.front() != '{' ||
+        bracedClsid.back() != '}')
+        return false;
+    const std::wstring server = ClassServerModule(bracedClsid.substr(1, kClsidLength));
+    return !server.empty() && PathExists(server) && IsOwnedModule(server);
+}
+
+bool FolderPolicy::MayReplaceRegistrationOf(const std::wstring& module) const {
+    if (PathExists(module))
+        return IsOwnedModule(module);
+    // The module is gone: whose it was shows only in where it lay.
+    const std::wstring folder = ParentPath(FullFolderPath(module));
+    return !folder.empty() &&
+           ((!m_strPrevious.empty() && IsSameFolder(folder, m_strPrevious)) ||
+            (!m_strNew.empty() && IsSameFolder(folder, m_strNew)) || IsNamedByOwnedRecord(folder) ||
+            std::any_of(m_formerFolders.begin(), m_formerFolders.end(),
+                        [&](const std::wstring& former) { return IsSameFolder(folder, former); }));
 }
 
 const char* FolderPolicy::RegistrationRefusal(const std::string& clsid,
                                               const std::string& key) const {
     const std::wstring server = ClassServerModule(clsid);
-    if (!server.empty() && PathExists(server) && !IsOwnedModule(server))
+    if (!server.empty() && !MayReplaceRegistrationOf(server))
         return "CLSID in use";
     std::string keyClass = OverlayKeyClass(key);
     if (keyClass.size() == kClsidLength + 2 && keyClass.front() == '{' && keyClass.back() == '}')
@@ -200,7 +227,7 @@ const char* FolderPolicy::RegistrationRefusal(const std::string& clsid,
     if (EqualAsciiIgnoringCase(keyClass, clsid))
         return nullptr;
     const std::wstring keyServer = ClassServerModule(keyClass);
-    if (!keyServer.empty() && PathExists(keyServer) && !IsOwnedModule(keyServer))
+    if (!keyServer.empty() && !MayReplaceRegistrationOf(keyServer))
         return "ExplorerKey in use";
     return nullptr;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class FolderPolicy {
 public:
@@ -21,9 +22,20 @@ public:
                       const std::string& claimedClsid,
                       const std::string& explorerKey);
     void SetNewFolder(const std::wstring& folder) { m_strNew = folder; }
+    // Folders the record named until this install found them gone: a
+    // registration whose module lay there was this product's.
+    void SetFormerFolders(std::vector<std::wstring> folders) { m_formerFolders = std::move(folders); }
 
     // True when the previous installation is proven ours.
     bool IsPreviousOurs() const;
+    // True when the folder record proves it; otherwise only its registration
+    // does (an earlier release's), and only what the product placed there
+    // is ours.
+    bool IsPreviousRecorded() const { return m_bPreviousRecorded; }
+    // The module the previous class was registered to, directly in the
+    // previous folder, before this install registered anything; empty when
+    // there is none.
+    const std::wstring& PreviousModule() const { return m_strPreviousModule; }
     // True for a folder proven ours: recorded, or the proven previous one.
     bool IsOwnedFolder(const std::wstring& folder) const;
 
@@ -47,12 +59,16 @@ public:
     // registered anything; empty otherwise.
     const std::string& PreviousClass() const { return m_strPreviousClsid; }
     // True when the previous overlay key may be deleted: the installation
-    // is ours and, before this install registered anything, the key named
-    // the installation's own class, as it still does.
+    // is ours and the key names its own class, as it did before this
+    // install registered anything, or a class served by a module in a
+    // folder of ours (the same handler under another name, left by an
+    // install that was cut short).
     bool MayDeletePreviousKey() const;
     // Why the class id or overlay key of the request may not be registered:
-    // each is registered to an existing module that is not ours. nullptr
-    // when both may. A registration whose module file is gone is stale.
+    // each is registered to a module that is not ours. nullptr when both
+    // may. A registration whose module file is gone (stale) is taken over
+    // only where that module lay in a folder of ours: recorded, or the one
+    // config.dat names.
     const char* RegistrationRefusal(const std::string& clsid, const std::string& key) const;
     // True when an existing entry at `path` may be written in place: it is
     // no link, and no file with a second hard link. (Wine 8 shows a Unix
@@ -61,15 +77,22 @@ public:
 
 private:
     bool IsOwnedModule(const std::wstring& module) const;
+    // True when the class (in braces) is served by an existing module in a
+    // folder of ours.
+    bool NamesOwnedClass(const std::string& bracedClsid) const;
+    // True when a registration naming `module` may be replaced.
+    bool MayReplaceRegistrationOf(const std::wstring& module) const;
 
     std::wstring m_strPrevious;
     bool m_bPreviousRecorded = false;
     bool m_bPreviousRegistered = false;
     // The previous class, when its server module lies in the previous folder.
     std::string m_strPreviousClsid;
+    std::wstring m_strPreviousModule;
     bool m_bPreviousKeyNamesClass = false;
     std::string m_strPreviousKey;
     std::wstring m_strNew;
+    std::vector<std::wstring> m_formerFolders;
 };
 
 // True when the two folders are the same or one lies inside the other, by

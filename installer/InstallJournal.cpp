@@ -83,3 +83,18 @@ void InstallJournal::UndoModuleDigests() const {
             ForgetModuleDigest(module);
     }
 }
+
+void InstallJournal::BackUpRegistryKey(const std::wstring& path, REGSAM view) {
+    RegistryTreeBackup backup;
+    if (backup.Save(HKEY_LOCAL_MACHINE, path, view))
+        m_registryBackups.push_back(std::move(backup));
+}
+
+std::vector<std::wstring> InstallJournal::RestoreRegistryBackups() const {
+    std::vector<std::wstring> restored;
+    for (const RegistryTreeBackup& backup : m_registryBackups) {
+        if (backup.Restore())
+            restored.push_back(backup.Path());
+    }
+    return restored;
+}

@@ -4,8 +4,12 @@
 // and the shell module it ran the registration tool on.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
+
+#include "base/RegistryTreeBackup.h"
 
 class InstallJournal {
 public:
@@ -30,6 +34,12 @@ public:
     void UndoModuleDigests() const;
 
     void NoteRegistration(const std::string& shellPath) { m_strRegisteredShell = shellPath; }
+    // Saves the key below HKEY_LOCAL_MACHINE (in `view`) that the
+    // registration is about to overwrite, where it exists;
+    // RestoreRegistryBackups puts each back as it was, newest last.
+    void BackUpRegistryKey(const std::wstring& path, REGSAM view);
+    // The paths put back.
+    std::vector<std::wstring> RestoreRegistryBackups() const;
 
     // The outermost folder this install created ("" when the install went
     // into a folder that already existed).
@@ -49,4 +59,5 @@ private:
     std::string m_strRegisteredShell;
     std::wstring m_strOwnershipRecorded;
     std::vector<std::wstring> m_digestsRecorded;
+    std::vector<RegistryTreeBackup> m_registryBackups;
 };

@@ -45,7 +45,7 @@ void CRvInstallerMain::ReadInstalledRecord() {
     m_strInstalledExplorerKey = userConfig.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
     // What proves the previous installation ours is read now, before this
     // install registers anything: the new module may take over its class.
-    PruneOwnedFolders();
+    m_policy.SetFormerFolders(PruneOwnedFolders());
     m_policy.ReadPrevious(m_strInstalledDir, userConfig.GetString("config", "CLSID"),
                           m_strInstalledExplorerKey);
     if (m_policy.IsPreviousOurs() && !IsReadableOrMissing(userFile))
@@ -88,7 +88,10 @@ int CRvInstallerMain::WriteInstallFlag(const std::string& installFolder,
     // killed in the retirement is finished by the next one.
     std::vector<IniEntry> records = {{"Config", "installDir", installFolder}};
     if (m_policy.RetirementRefusal() == nullptr) {
-        RecordOwnedFolder(m_strInstalledDir);
+        // A folder that only an earlier release's registration proves ours
+        // may hold other files: only what the product placed there is.
+        if (!m_policy.IsPreviousRecorded())
+            RecordProductEntries(m_strInstalledDir, ProductEntriesOf(m_policy, m_strInstalledDir));
         records.push_back({"config", "waitdel", WideToAnsi(m_strInstalledDir)});
     }
     if (!ReplaceDataConfigEntries(records))

@@ -20,6 +20,9 @@
 #include "base/ShellFileOperations.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
+#include "base/TreeGuard.h"
+#include "base/TreeWalk.h"
+#include "installer/InstallFolderRules.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ModuleProof.h"
 #include "installer/OwnedFolders.h"
@@ -151,24 +154,23 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
     // bytes this product placed there, held unchanged until the tool ends.
     const std::wstring shell = RecordedShellPath(folder);
     const std::string shellPath = WideToAnsi(shell);
-    const ProvenModule proof(shell);
-    if (policy.MayRunPreviousModule(shell) && proof.IsProven()) {
-        const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
-        RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
-        KillPoint("unregistered");
-    } else if (policy.IsPreviousOurs()) {
-        // Its registration goes without running it: the class where it still
-        // names a module of the folder, and the key where it names that class.
-        const bool keyGoes = keyChanges && policy.MayDeletePreviousKey();
-        const char* removed =
-            RemoveRegistrationOf(policy.PreviousClass(), keyGoes ? key : std::string(), folder);
-        RV_STEP_LOG(kRetireInstalled,
-                    "not run: " << shellPath << " ("
-                                << (proof.IsProven() ? "not in its folder" : proof.Refusal())
-                                << "), removed: " << removed);
-        return;
-    } else if (PathExists(shell)) {
-        RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
+    {
+        const ProvenModule proof(shell);
+        if (policy.MayRunPreviousModule(shell) && proof.IsProven()) {
+            const DWORD result = RegisterServer(shellPath.c_str(), kUnregisterServer);
+            RV_STEP_LOG(kRetireInstalled, "UnregisterShell:" << shellPath << " bret = " << result);
+            KillPoint("unregistered");
+        } else if (policy.IsPreviousOurs()) {
+            // Its class goes without running it, where it still names a
+            // module of the folder.
+            const char* removed = RemoveRegistrationOf(policy.PreviousClass(), std::string(), folder);
+            RV_STEP_LOG(kRetireInstalled,
+                        "not run: " << shellPath << " ("
+                                    << (proof.IsProven() ? "not in its folder" : proof.Refusal())
+                                    << "), removed: " << removed);
+        } else if (PathExists(shell)) {
+            RV_STEP_LOG(kRetireInstalled, "not unregistered: " << shellPath);
+        }
     }
     if (!keyChanges)
         return;
@@ -184,6 +186,75 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
         RV_STEP_LOG(kRetireInstalled, "DelExplorerKey:" << key << " ret = " << result);
         KillPoint("key deleted");
     }
+}
+
+bool CRvInstallerMain::KeyMayGo(const std::string& key) const {
+    const std::string requested =
+        m_request.ExplorerKey.empty() ? kDefaultExplorerKey : m_request.ExplorerKey;
+    return !IsSameKeyName(key, requested) &&
+           !IsSameKeyName(key, m_strInstalledExplorerKey);
+}
+
+void CRvInstallerMain::RetireFolderRegistration(const std::wstring& folder) {
+    const CAtlIniExt records(JoinPath(folder, L"Conf\\User\\Config.ini"));
+    const std::string key = records.GetString("config", "ExplorerKey", kDefaultExplorerKey);
+    FolderPolicy policy;
+    policy.SetNewFolder(m_strInstallFolder);
+    policy.ReadPrevious(folder, records.GetString("config", "CLSID"), key);
+    RetireRegistration(policy, folder, key, KeyMayGo(key));
+}
+
+void CRvInstallerMain::RetireStrayFolders() {
+    const std::wstring pending = AnsiToWide(m_strStillPending.c_str());
+    for (const std::wstring& folder : RecordedOwnedFolders()) {
+        if (!IsRecordedOwnedFolder(folder) || FoldersNest(folder, m_strInstallFolder) ||
+            (!m_strInstalledDir.empty() && FoldersNest(folder, m_strInstalledDir)) ||
+            (!pending.empty() && FoldersNest(folder, pending)))
+            continue;
+        if (IsProtectedFolder(folder) || TreeTargetRefusal(folder) != nullptr) {
+            RV_STEP_LOG(kRetireInstalled, "stray folder left alone: " << WideToAnsi(folder));
+            continue;
+        }
+        // An install cut short left it: recorded ours, yet neither the
+        // installation nor the one being retired. It goes as they do.
+        RetireFolderRegistration(folder);
+        const bool gone = DeleteOwnedFolder(folder, true);
+        RV_STEP_LOG(kRetireInstalled, "DelStrayFolder:" << WideToAnsi(folder) << " bret = " << gone);
+        if (gone)
+            ForgetOwnedFolder(folder);
+    }
+}
+
+bool DeleteOwnedFolder(const std::wstring& folder, bool renameInUseAside) {
+    if (!PathExists(folder))
+        return true;
+    std::vector<std::wstring> names;
+    if (!ReadRecordedEntries(folder, names))
+        return false;
+    TreeDeleteOptions options;
+    options.renameInUseAside = renameInUseAside;
+    if (names.empty())
+        return DeleteTree(folder, options) && !PathExists(folder);
+    // Only what the product placed there; the folder only once that leaves
+    // it empty. The records that name those entries go last.
+    for (const std::wstring& name : names)
+        DeleteTree(JoinPath(folder, name), options);
+    return DeleteEmptyFolder(folder) && !PathExists(folder);
+}
+
+std::vector<std::wstring> ProductEntriesOf(const FolderPolicy& policy,
+                                           const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    if (!policy.PreviousModule().empty())
+        names.push_back(LastPathComponent(policy.PreviousModule()));
+    const CAtlIniExt records(JoinPath(folder, L"Conf\\User\\Config.ini"));
+    std::wstring core;
+    if (AnsiToWideExact(records.GetString("CModuleUpdate", "modulename", kDefaultCoreDllName), core) &&
+        IsValidFileName(core))
+        names.push_back(core);
+    for (const wchar_t* placed : {L"RvDumpReport.exe", L"Task", L"Conf"})
+        names.push_back(placed);
+    return names;
 }
 
 void CRvInstallerMain::RetireInstalled() {
@@ -206,16 +277,27 @@ void CRvInstallerMain::RetireInstalled() {
                     "left alone: " << WideToAnsi(m_strInstalledDir) << " (" << refusal << ")");
         return;
     }
-    const std::wstring movedAside = MovedAsideFolder();
-    if (!movedAside.empty())
-        ShellDelete(movedAside, true);
     const std::string installed = WideToAnsi(m_strInstalledDir);
-    const bool deleted = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
-    RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << deleted);
-    bool gone = deleted;
-    if (!gone && !movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
-        RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
-        gone = true;
+    std::vector<std::wstring> names;
+    if (!ReadRecordedEntries(m_strInstalledDir, names)) {
+        RV_STEP_LOG(kRetireInstalled, "left alone: " << installed << " (not recorded)");
+        return;
+    }
+    bool gone = false;
+    if (!names.empty()) {
+        // An earlier release's folder: only what the product placed there.
+        gone = DeleteOwnedFolder(m_strInstalledDir, true);
+        RV_STEP_LOG(kRetireInstalled, "DelInstalledEntries:" << installed << " bret = " << gone);
+    } else {
+        const std::wstring movedAside = MovedAsideFolder();
+        if (!movedAside.empty())
+            ShellDelete(movedAside, true);
+        gone = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
+        RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << gone);
+        if (!gone && !movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
+            RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
+            gone = true;
+        }
     }
     if (!gone) {
         // config.dat names it as "waitdel" since the records were switched.

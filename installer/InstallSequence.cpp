@@ -85,6 +85,10 @@ int CRvInstallerMain::DoCheckValidInstall() {
     RV_STEP_LOG(kDoCheckValidInstall, "DoCheckValidInstall");
     if (!m_strUnreadableRecord.empty())
         Fail(m_strUnreadableRecord.c_str());
+    // Copies of config.dat that a killed install left behind.
+    std::wstring localData;
+    if (GetStandardPath(localData, kPathLocalDataDir))
+        RemoveLeftoverIniCopies(localData);
     CheckRequestText();
     m_strInstallFolder = GetInstallFolder();
     m_policy.SetNewFolder(m_strInstallFolder);
@@ -150,6 +154,7 @@ int CRvInstallerMain::DoCheckValidInstall() {
     WriteInstallFlag(WideToAnsi(folder), shellDestination);
     KillPoint("records switched");
     RetireInstalled();
+    RetireStrayFolders();
     return 1;
 }
 
@@ -263,6 +268,9 @@ void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
         if (!ApplyFolderRights(data, FolderRights::kEveryoneFull))
             Fail("make dir");
     }
+    // Copies of the User records that a killed install into this folder
+    // left behind.
+    RemoveLeftoverIniCopies(JoinPath(conf, L"User"));
     InstallProductConfig().SetConfigFolder(conf);
 }
 
@@ -288,14 +296,9 @@ void CRvInstallerMain::CompletePendingDeletion() {
     }
     // An install killed in its retirement may have left the folder's
     // registration: it goes first, as the retirement would have done it.
-    if (PathExists(folder)) {
-        const CAtlIniExt records(JoinPath(folder, L"Conf\\User\\Config.ini"));
-        const std::string key = records.GetString("Config", "ExplorerKey", kDefaultExplorerKey);
-        FolderPolicy pending;
-        pending.ReadPrevious(folder, records.GetString("config", "CLSID"), key);
-        RetireRegistration(pending, folder, key, true);
-    }
-    if (ShellDelete(folder, true)) {
+    if (PathExists(folder))
+        RetireFolderRegistration(folder);
+    if (DeleteOwnedFolder(folder, false)) {
         ForgetOwnedFolder(folder);
         ReplaceDataConfigEntries({{"config", "waitdel", "", true}});
     } else {
@@ -343,6 +346,10 @@ void CRvInstallerMain::RollBackRegistration() {
                                                      << "), removed: " << removed);
         }
     }
+
+    // What the registration overwrote is put back as it was.
+    for (const std::wstring& restored : m_journal.RestoreRegistryBackups())
+        RV_STEP_LOG(kClearInstalled, "restored: " << WideToAnsi(restored));
 
     const std::wstring previousShell = RecordedShellPath(m_strInstalledDir);
     if (!m_policy.MayRunPreviousModule(previousShell) ||

@@ -14,10 +14,27 @@
 
 namespace {
 
+// Separates the identity from the names of the entries recorded ours, in
+// an entry that records only those.
+constexpr wchar_t kNameSeparator = L'|';
+
 struct OwnedEntry {
     std::wstring folder;
     std::wstring identity;
+    std::vector<std::wstring> names;  // empty: the whole folder
 };
+
+OwnedEntry ParseEntry(const std::wstring& folder, const std::wstring& data) {
+    OwnedEntry entry{folder, data.substr(0, data.find(kNameSeparator)), {}};
+    for (size_t at = data.find(kNameSeparator); at != std::wstring::npos;) {
+        const size_t next = data.find(kNameSeparator, at + 1);
+        const std::wstring name = data.substr(at + 1, next == std::wstring::npos ? next : next - at - 1);
+        if (!name.empty())
+            entry.names.push_back(name);
+        at = next;
+    }
+    return entry;
+}
 
 // "<volume>-<index>" in hexadecimal.
 std::wstring IdentityText(const FileObjectId& id) {
@@ -40,7 +57,7 @@ std::vector<OwnedEntry> ReadEntries(HKEY key) {
     // A value name holds at most 16383 characters.
     std::vector<wchar_t> name(16384);
     for (DWORD i = 0;; ++i) {
-        wchar_t data[64] = {};
+        wchar_t data[2048] = {};
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataSize = sizeof(data) - sizeof(wchar_t), type = 0;
         const LONG result = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type,
@@ -48,7 +65,7 @@ std::vector<OwnedEntry> ReadEntries(HKEY key) {
         if (result == ERROR_NO_MORE_ITEMS)
             break;
         if (result == ERROR_SUCCESS && type == REG_SZ)
-            entries.push_back({std::wstring(name.data(), nameLength), data});
+            entries.push_back(ParseEntry(std::wstring(name.data(), nameLength), data));
     }
     return entries;
 }
@@ -60,13 +77,13 @@ ScopedRegKey OpenRecord(REGSAM access) {
     return ScopedRegKey(key);
 }
 
-}  // namespace
-
-bool RecordOwnedFolder(const std::wstring& folder) {
+bool WriteEntry(const std::wstring& folder, const std::vector<std::wstring>& names) {
     std::wstring identity;
     const std::wstring full = FullFolderPath(folder);
     if (full.empty() || !ReadFolderIdentity(full, identity))
         return false;
+    for (const std::wstring& name : names)
+        identity += kNameSeparator + name;
     HKEY created = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey, 0, nullptr, 0,
                         KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &created,
@@ -76,6 +93,68 @@ bool RecordOwnedFolder(const std::wstring& folder) {
     return RegSetValueExW(
                key.Get(), full.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(identity.c_str()),
                static_cast<DWORD>((identity.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// The entry that names `folder` with its present identity.
+bool FindEntry(const std::wstring& folder, OwnedEntry& found) {
+    std::wstring identity;
+    if (!ReadFolderIdentity(folder, identity))
+        return false;
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE);
+    if (!key.IsValid())
+        return false;
+    for (OwnedEntry& entry : ReadEntries(key.Get())) {
+        // The recorded name must still reach the same object: an index that
+        // the file system gave again to a new folder elsewhere proves nothing.
+        if (entry.identity == identity && IsSameFolder(entry.folder, folder)) {
+            found = std::move(entry);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool RecordOwnedFolder(const std::wstring& folder) {
+    return WriteEntry(folder, {});
+}
+
+bool RecordProductEntries(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    OwnedEntry entry;
+    if (FindEntry(folder, entry) && entry.names.empty())
+        return true;
+    return !names.empty() && WriteEntry(folder, names);
+}
+
+bool ReadRecordedEntries(const std::wstring& folder, std::vector<std::wstring>& names) {
+    OwnedEntry entry;
+    if (!FindEntry(folder, entry))
+        return false;
+    names = entry.names;
+    return true;
+}
+
+std::vector<std::wstring> RecordedOwnedFolders() {
+    std::vector<std::wstring> folders;
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE);
+    if (key.IsValid()) {
+        for (const OwnedEntry& entry : ReadEntries(key.Get()))
+            folders.push_back(entry.folder);
+    }
+    return folders;
+}
+
+bool IsNamedByOwnedRecord(const std::wstring& folder) {
+    const std::wstring full = FullFolderPath(folder);
+    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE);
+    if (full.empty() || !key.IsValid())
+        return false;
+    for (const OwnedEntry& entry : ReadEntries(key.Get())) {
+        if (CompareStringOrdinal(entry.folder.c_str(), -1, full.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
 }
 
 void ForgetOwnedFolder(const std::wstring& folder) {
@@ -93,33 +172,26 @@ void ForgetOwnedFolder(const std::wstring& folder) {
 }
 
 bool IsRecordedOwnedFolder(const std::wstring& folder) {
-    std::wstring identity;
-    if (!ReadFolderIdentity(folder, identity))
-        return false;
-    const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE);
-    if (!key.IsValid())
-        return false;
-    for (const OwnedEntry& entry : ReadEntries(key.Get())) {
-        // The recorded name must still reach the same object: an index that
-        // the file system gave again to a new folder elsewhere proves nothing.
-        if (entry.identity == identity && IsSameFolder(entry.folder, folder))
-            return true;
-    }
-    return false;
+    OwnedEntry entry;
+    return FindEntry(folder, entry);
 }
 
 bool HasOwnedFolderRecord() {
     return OpenRecord(KEY_QUERY_VALUE).IsValid();
 }
 
-void PruneOwnedFolders() {
+std::vector<std::wstring> PruneOwnedFolders() {
+    std::vector<std::wstring> dropped;
     const ScopedRegKey key = OpenRecord(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key.IsValid())
-        return;
+        return dropped;
     for (const OwnedEntry& entry : ReadEntries(key.Get())) {
         std::wstring identity;
-        if (!ReadFolderIdentity(entry.folder, identity) || identity != entry.identity)
+        if (!ReadFolderIdentity(entry.folder, identity) || identity != entry.identity) {
             RegDeleteValueW(key.Get(), entry.folder.c_str());
+            dropped.push_back(entry.folder);
+        }
     }
     PruneModuleDigests();
+    return dropped;
 }

@@ -7,12 +7,27 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Where the record lives under HKEY_LOCAL_MACHINE.
 constexpr wchar_t kOwnedFoldersKey[] = L"SOFTWARE\\PuShellExt\\InstallFolders";
 
-// Records an existing folder (not a link) as ours. True when it is recorded.
+// Records an existing folder (not a link) as ours, all of it. True when it
+// is recorded.
 bool RecordOwnedFolder(const std::wstring& folder);
+// Records of an existing folder only the entries directly in it that the
+// product placed there (an earlier release's installation, proven by its
+// registration, in a folder that may hold other files). A folder recorded
+// whole stays recorded whole.
+bool RecordProductEntries(const std::wstring& folder, const std::vector<std::wstring>& names);
+// True when `folder` is recorded ours (IsRecordedOwnedFolder); `names`
+// then holds the entries recorded ours, empty when all of it is.
+bool ReadRecordedEntries(const std::wstring& folder, std::vector<std::wstring>& names);
+// The folders the record names, as it names them.
+std::vector<std::wstring> RecordedOwnedFolders();
+// True when an entry of the record names `folder`, by its text only: the
+// folder itself may be gone.
+bool IsNamedByOwnedRecord(const std::wstring& folder);
 // Drops every entry for `folder` (by its text and by its identity).
 void ForgetOwnedFolder(const std::wstring& folder);
 // True when `folder` exists, is not a link, and the record names it with
@@ -21,5 +36,6 @@ bool IsRecordedOwnedFolder(const std::wstring& folder);
 // True once any install of this version has recorded a folder on this
 // machine (the record exists, even when empty).
 bool HasOwnedFolderRecord();
-// Drops the entries whose folder no longer exists.
-void PruneOwnedFolders();
+// Drops the entries whose folder no longer exists; returns the folders
+// they named.
+std::vector<std::wstring> PruneOwnedFolders();

@@ -20,6 +20,17 @@ struct InstallEnvelope;
 // "Dovadi.dll".
 std::wstring RecordedShellPath(const std::wstring& folder);
 
+// Deletes a folder recorded ours: all of it, or, where the record names
+// only the entries the product placed there, those, and the folder once
+// that leaves it empty. Nothing of a folder not recorded. True when the
+// folder is gone.
+bool DeleteOwnedFolder(const std::wstring& folder, bool renameInUseAside);
+
+// What the product placed in the previous folder that only its
+// registration proves ours: its shell module, the core module its records
+// name, the crash-report program, "Task" and "Conf" (last).
+std::vector<std::wstring> ProductEntriesOf(const FolderPolicy& policy, const std::wstring& folder);
+
 class CRvInstallerMain {
 public:
     CRvInstallerMain() = default;
@@ -138,4 +149,13 @@ private:
     // Undoes the registration of a failed install, then registers the
     // previous installation's shell module again.
     void RollBackRegistration();
+    // True when the overlay key of a folder being retired may go: neither
+    // this install's key nor the recorded installation's.
+    bool KeyMayGo(const std::string& key) const;
+    // Retires the registration of a folder of ours other than the previous
+    // installation, as its own records name it.
+    void RetireFolderRegistration(const std::wstring& folder);
+    // Retires every folder recorded ours that is neither the new one, the
+    // previous one nor pending: what installs cut short left behind.
+    void RetireStrayFolders();
 };

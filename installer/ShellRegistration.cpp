@@ -144,6 +144,21 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
         RV_STEP_LOG(kRegisterShell, "not run: " << shellPath << " (" << proof.Refusal() << ")");
         throw CRvInstallException(10, 0, "error regerror");
     }
+    // What the registration overwrites goes back if the install fails:
+    // another product's registration whose module was gone, or the previous
+    // installation's. A registration this install's own folder left (a
+    // retry after a kill) is not worth keeping.
+    const std::wstring server = FullFolderPath(ClassServerModule(m_request.CLSID));
+    const bool leftHere =
+        !server.empty() && IsSameFolder(ParentPath(server), m_strInstallFolder);
+    const std::string braced = "{" + m_request.CLSID + "}";
+    if (!leftHere)
+        m_journal.BackUpRegistryKey(L"SOFTWARE\\Classes\\CLSID\\" + AnsiToWide(braced),
+                                    OverlayViewFlag());
+    if (!leftHere || !EqualIgnoringCase(OverlayKeyClass(m_request.ExplorerKey), braced))
+        m_journal.BackUpRegistryKey(
+            AnsiToWide(std::string(kOverlayIdentifiersKey) + "\\" + m_request.ExplorerKey),
+            OverlayViewFlag());
     m_journal.NoteRegistration(shellPath);
     const DWORD exitCode = RegisterServer(shellPath.c_str(), kRegisterServer);
     RV_STEP_LOG(kRegisterShell, "RegisterShellExtDll:" << shellPath << " bret = " << exitCode);
