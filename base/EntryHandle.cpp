@@ -131,8 +131,7 @@ std::wstring EntryHandle::PathWithoutVolume() const {
 
 DWORD EntryHandle::LinkCount() const {
     FILE_STANDARD_INFO standard = {};
-    return GetFileInformationByHandleEx(m_file.Get(), FileStandardInfo, &standard,
-                                        sizeof(standard))
+    return GetFileInformationByHandleEx(m_file.Get(), FileStandardInfo, &standard, sizeof(standard))
                ? standard.NumberOfLinks
                : 0;
 }

@@ -119,8 +119,8 @@ void RemoveLeftoverIniCopies(const std::wstring& folder) {
         if (!find.IsValid())
             return;
         do {
-            if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-                    0 &&
+            if ((data.dwFileAttributes &
+                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
                 IsIniCopyName(data.cFileName))
                 copies.push_back(JoinPath(folder, data.cFileName));
         } while (FindNextFileW(find.Get(), &data));

@@ -190,7 +190,8 @@ bool FolderPolicy::MayDeletePreviousKey() const {
     if (!IsPreviousOurs())
         return false;
     const std::string named = OverlayKeyClass(m_strPreviousKey);
-    return (m_bPreviousKeyNamesClass && EqualAsciiIgnoringCase(named, Braced(m_strPreviousClsid))) ||
+    return (m_bPreviousKeyNamesClass &&
+            EqualAsciiIgnoringCase(named, Braced(m_strPreviousClsid))) ||
            NamesOwnedClass(named);
 }
 

@@ -24,7 +24,9 @@ public:
     void SetNewFolder(const std::wstring& folder) { m_strNew = folder; }
     // Folders the record named until this install found them gone: a
     // registration whose module lay there was this product's.
-    void SetFormerFolders(std::vector<std::wstring> folders) { m_formerFolders = std::move(folders); }
+    void SetFormerFolders(std::vector<std::wstring> folders) {
+        m_formerFolders = std::move(folders);
+    }
 
     // True when the previous installation is proven ours.
     bool IsPreviousOurs() const;

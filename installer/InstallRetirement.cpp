@@ -163,7 +163,8 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
         } else if (policy.IsPreviousOurs()) {
             // Its class goes without running it, where it still names a
             // module of the folder.
-            const char* removed = RemoveRegistrationOf(policy.PreviousClass(), std::string(), folder);
+            const char* removed =
+                RemoveRegistrationOf(policy.PreviousClass(), std::string(), folder);
             RV_STEP_LOG(kRetireInstalled,
                         "not run: " << shellPath << " ("
                                     << (proof.IsProven() ? "not in its folder" : proof.Refusal())
@@ -191,8 +192,7 @@ void CRvInstallerMain::RetireRegistration(const FolderPolicy& policy,
 bool CRvInstallerMain::KeyMayGo(const std::string& key) const {
     const std::string requested =
         m_request.ExplorerKey.empty() ? kDefaultExplorerKey : m_request.ExplorerKey;
-    return !IsSameKeyName(key, requested) &&
-           !IsSameKeyName(key, m_strInstalledExplorerKey);
+    return !IsSameKeyName(key, requested) && !IsSameKeyName(key, m_strInstalledExplorerKey);
 }
 
 void CRvInstallerMain::RetireFolderRegistration(const std::wstring& folder) {
@@ -219,7 +219,8 @@ void CRvInstallerMain::RetireStrayFolders() {
         // installation nor the one being retired. It goes as they do.
         RetireFolderRegistration(folder);
         const bool gone = DeleteOwnedFolder(folder, true);
-        RV_STEP_LOG(kRetireInstalled, "DelStrayFolder:" << WideToAnsi(folder) << " bret = " << gone);
+        RV_STEP_LOG(kRetireInstalled,
+                    "DelStrayFolder:" << WideToAnsi(folder) << " bret = " << gone);
         if (gone)
             ForgetOwnedFolder(folder);
     }
@@ -242,14 +243,14 @@ bool DeleteOwnedFolder(const std::wstring& folder, bool renameInUseAside) {
     return DeleteEmptyFolder(folder) && !PathExists(folder);
 }
 
-std::vector<std::wstring> ProductEntriesOf(const FolderPolicy& policy,
-                                           const std::wstring& folder) {
+std::vector<std::wstring> ProductEntriesOf(const FolderPolicy& policy, const std::wstring& folder) {
     std::vector<std::wstring> names;
     if (!policy.PreviousModule().empty())
         names.push_back(LastPathComponent(policy.PreviousModule()));
     const CAtlIniExt records(JoinPath(folder, L"Conf\\User\\Config.ini"));
     std::wstring core;
-    if (AnsiToWideExact(records.GetString("CModuleUpdate", "modulename", kDefaultCoreDllName), core) &&
+    if (AnsiToWideExact(records.GetString("CModuleUpdate", "modulename", kDefaultCoreDllName),
+                        core) &&
         IsValidFileName(core))
         names.push_back(core);
     for (const wchar_t* placed : {L"RvDumpReport.exe", L"Task", L"Conf"})

@@ -28,7 +28,8 @@ OwnedEntry ParseEntry(const std::wstring& folder, const std::wstring& data) {
     OwnedEntry entry{folder, data.substr(0, data.find(kNameSeparator)), {}};
     for (size_t at = data.find(kNameSeparator); at != std::wstring::npos;) {
         const size_t next = data.find(kNameSeparator, at + 1);
-        const std::wstring name = data.substr(at + 1, next == std::wstring::npos ? next : next - at - 1);
+        const std::wstring name =
+            data.substr(at + 1, next == std::wstring::npos ? next : next - at - 1);
         if (!name.empty())
             entry.names.push_back(name);
         at = next;

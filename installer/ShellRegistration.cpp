@@ -149,8 +149,7 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
     // installation's. A registration this install's own folder left (a
     // retry after a kill) is not worth keeping.
     const std::wstring server = FullFolderPath(ClassServerModule(m_request.CLSID));
-    const bool leftHere =
-        !server.empty() && IsSameFolder(ParentPath(server), m_strInstallFolder);
+    const bool leftHere = !server.empty() && IsSameFolder(ParentPath(server), m_strInstallFolder);
     const std::string braced = "{" + m_request.CLSID + "}";
     if (!leftHere)
         m_journal.BackUpRegistryKey(L"SOFTWARE\\Classes\\CLSID\\" + AnsiToWide(braced),

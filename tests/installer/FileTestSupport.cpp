@@ -281,6 +281,13 @@ bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool PlantFileLink(const std::wstring& link, const std::wstring& target, bool hard) {
+    std::string quotedLink, quotedTarget;
+    return ShellQuote(UnixPath(link), quotedLink) && ShellQuote(UnixPath(target), quotedTarget) &&
+           RunUnixCommand(std::string(hard ? "/bin/ln -f " : "/bin/ln -sf ") + quotedTarget + " " +
+                          quotedLink);
+}
+
 bool RemoveFolderLink(const std::wstring& link) {
     std::string quotedLink;
     return ShellQuote(UnixPath(link), quotedLink) &&

@@ -111,6 +111,10 @@ bool RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000);
 // such a link. True when the link is there.
 bool PlantFolderLink(const std::wstring& link, const std::wstring& target);
 
+// A Unix link at `link` to the file `target`, symbolic or hard, made from
+// the Unix side. Wine 8 shows either as a plain file. True when made.
+bool PlantFileLink(const std::wstring& link, const std::wstring& target, bool hard);
+
 // Removes such a link from the Unix side: every Windows call on Wine acts
 // on its target instead. True when no link is left at `link`.
 bool RemoveFolderLink(const std::wstring& link);

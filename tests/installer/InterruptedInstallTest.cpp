@@ -76,6 +76,12 @@ void ExpectOnlyInstallation(InstallBed& bed, int generation, bool probe) {
     EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeys[1 - generation % 2])));
     for (int earlier = 0; earlier < generation; ++earlier)
         EXPECT_FALSE(FolderExists(KillFolder(earlier))) << earlier;
+    // No copy of a record that a killed write left.
+    for (const std::wstring& records : {LocalDataFolder(), folder + L"\\Conf\\User"}) {
+        for (const std::wstring& name : FolderEntries(records)) {
+            EXPECT_EQ(name.find(L".ini.new"), std::wstring::npos) << Narrow(records + L"\\" + name);
+        }
+    }
     if (probe) {
         EXPECT_EQ(bed.ProbeOverlayModule(kKeys[generation % 2]), folder + L"\\Dovadi.dll");
     }
@@ -134,6 +140,46 @@ TEST(InterruptedInstall, AKilledUpgradeIsFinishedByItsRetryAndTheNextUpgrade) {
         EXPECT_EQ(bed.Install(Params(generation + 2)).code, 0u);
         ExpectOnlyInstallation(bed, generation + 2, false);
         generation += 2;
+    }
+}
+
+// An install killed on its way is followed by another one, not its retry:
+// that one retires the killed install's folder and key as well. A killed
+// upgrade that had taken over the previous installation's class leaves no
+// second overlay key for it once retried.
+TEST(InterruptedInstall, AKilledInstallIsFinishedByADifferentNextUpgrade) {
+    InstallBed bed;
+    const char* const points[] = {"folder created", "registered", "info written", "ini written#5"};
+    InstallWithData(bed, 200, 200 + 2 * static_cast<int>(sizeof(points) / sizeof(points[0])));
+    int generation = 200;
+    for (const char* point : points) {
+        SCOPED_TRACE(point);
+        {
+            ScopedEnvironment kill(L"RV_TEST_KILL_AT", Widen(point).c_str());
+            EXPECT_EQ(bed.Install(Params(generation + 1)).code, kKilledExitCode);
+        }
+        EXPECT_EQ(bed.Install(Params(generation + 2)).code, 0u);
+        ExpectOnlyInstallation(bed, generation + 2, false);
+        generation += 2;
+    }
+
+    // The upgrade keeps the class under another key name.
+    const std::string shared = "{\"subDir\":\"RvKill_300\",\"ExplorerKey\":\"" + Narrow(kKeys[1]) +
+                               "\",\"CLSID\":\"" + Narrow(kClsids[generation % 2]) + "\"}";
+    bed.Track(KillFolder(300), L"", L"");
+    for (const char* point : {"registered", "records switched"}) {
+        SCOPED_TRACE(point);
+        {
+            ScopedEnvironment kill(L"RV_TEST_KILL_AT", Widen(point).c_str());
+            EXPECT_EQ(bed.Install(shared).code, kKilledExitCode);
+        }
+        const HostRun retry = bed.Install(shared);
+        EXPECT_TRUE(retry.code == 0 || retry.desc == "same folder") << retry.desc;
+        EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeys[0])));
+        EXPECT_TRUE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeys[1])));
+        if (std::string(point) == "registered") {
+            ASSERT_EQ(bed.Install(Params(generation)).code, 0u);
+        }
     }
 }
 

@@ -127,18 +127,12 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
                                    (foreignUser + L"\\Config.ini").c_str());
 
     // Planted in advance: a link named like an install folder to an empty
-    // folder, and a folder of the product (recorded as one) in which the
-    // shell module's name links to the foreign file.
+    // folder.
     const std::wstring empty = AppData(L"RvOwn_Empty"), owned = AppData(L"RvOwn_Owned");
-    for (const std::wstring& folder : {empty, owned}) {
-        bed.Track(folder, L"", L"");
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    }
-    ASSERT_TRUE(RecordOwnedFolder(owned));
-    // Left open to every user: adopting it takes the rights of a new folder.
-    ASSERT_TRUE(GrantEveryoneAccess(Narrow(owned)));
+    bed.Track(empty, L"", L"");
+    bed.Track(owned, L"", L"");
+    ASSERT_TRUE(CreateDirectoryW(empty.c_str(), nullptr));
     PlantedFolderLink folderLink(AppData(L"RvOwn_Link"), empty);
-    PlantedFolderLink fileLink(owned + L"\\Dovadi.dll", foreign + L"\\keep.txt");
     ASSERT_TRUE(folderLink.IsPlanted());
 
     struct Case {
@@ -175,13 +169,24 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
     }
 
     // config.dat names the foreign folder: nothing of it is retired,
-    // carried over or run, and A stays as it was.
+    // carried over or run. A, recorded ours but no longer the recorded
+    // installation, goes as what an install cut short leaves would.
     RecordInstallDir(foreign);
     ASSERT_EQ(bed.Install(Params(L"RvOwn_N", kKeyB, kClsidB)).code, 0u);
     EXPECT_TRUE(Untouched(theirs, bed.Snapshot(foreign, kKeyForeign, kClsidForeign)));
-    EXPECT_TRUE(Untouched(previous, bed.Snapshot(folderA, kKeyA, kClsidA)));
+    EXPECT_FALSE(FolderExists(folderA));
+    EXPECT_FALSE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyA)));
     EXPECT_EQ(GetFileAttributesW(AppData(L"RvOwn_N\\Conf\\secret.txt").c_str()),
               INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(bed.Install(Params(L"RvOwn_A", kKeyA, kClsidA)).code, 0u);
+
+    // A folder of the product (recorded as one) in which the shell module's
+    // name links to the foreign file.
+    ASSERT_TRUE(CreateDirectoryW(owned.c_str(), nullptr));
+    ASSERT_TRUE(RecordOwnedFolder(owned));
+    // Left open to every user: adopting it takes the rights of a new folder.
+    ASSERT_TRUE(GrantEveryoneAccess(Narrow(owned)));
+    PlantedFolderLink fileLink(owned + L"\\Dovadi.dll", foreign + L"\\keep.txt");
 
     // A's own records now claim the foreign key and module: A is retired,
     // and neither the key nor the module is touched. B goes into the folder
@@ -312,4 +317,104 @@ TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
     EXPECT_EQ(run.code, 0u) << run.desc;
     EXPECT_FALSE(WasLoaded(L"Stale.dll"));
     ForgetLoads();
+}
+
+// Registrations whose module is gone, and an earlier release's folder that
+// holds another product's files: the install takes over only what lay in a
+// folder of its own, a roll-back puts back what it replaced, and the
+// retirement removes only what the product placed.
+TEST(OwnershipScenario, StaleRegistrationsAndEarlierReleasesGiveUpOnlyWhatIsOurs) {
+    InstallBed bed;
+    const wchar_t kClsidGone[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483711";
+    const wchar_t kClsidVendor[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483722";
+    const wchar_t kKeyGone[] = L"RvTestOwnGone", kKeyVendor[] = L"RvTestOwnVendor";
+    const std::wstring folderA = AppData(L"RvStale_A"), folderB = AppData(L"RvStale_B");
+    const std::wstring vendor = AppData(L"RvStale_Vendor");
+    bed.Track(folderA, kKeyA, kClsidA);
+    bed.Track(folderB, kKeyB, kClsidB);
+    bed.Track(vendor, kKeyVendor, kClsidVendor);
+    bed.Track(L"", kKeyGone, kClsidGone);
+    ASSERT_EQ(bed.Install(Params(L"RvStale_A", kKeyA, kClsidA)).code, 0u);
+
+    // A's module is gone: its class is stale, in the folder config.dat
+    // names. B takes it over and fails after registering; the roll-back
+    // puts A's registration back.
+    const std::wstring serverA = folderA + L"\\Dovadi.dll";
+    ASSERT_TRUE(DeleteFileW(serverA.c_str()));
+    {
+        ScopedEnvironment noKey(L"RV_TEST_SHELL_REGISTRATION", L"nokey");
+        EXPECT_NE(bed.Install(Params(L"RvStale_B", kKeyB, kClsidA)).code, 0u);
+    }
+    std::wstring named;
+    EXPECT_TRUE(ReadKeyDefault(NativeView(), ClassKeyPath(kClsidA) + L"\\InprocServer32", &named));
+    EXPECT_EQ(named, serverA);
+
+    // Another product's registrations whose module and folder are gone.
+    ASSERT_TRUE(SetMachineDefault(ClassKeyPath(kClsidGone) + L"\\InprocServer32",
+                                  AppData(L"RvStale_Gone\\Gone.dll")));
+    ASSERT_TRUE(
+        SetMachineDefault(OverlayKeyPath(kKeyGone), L"{" + std::wstring(kClsidGone) + L"}"));
+    EXPECT_EQ(bed.Install(Params(L"RvStale_B", kKeyB, kClsidGone)).desc, "CLSID in use");
+    EXPECT_EQ(bed.Install(Params(L"RvStale_B", kKeyGone, kClsidB)).desc, "ExplorerKey in use");
+    EXPECT_TRUE(ReadKeyDefault(NativeView(), OverlayKeyPath(kKeyGone), &named));
+    EXPECT_EQ(named, L"{" + std::wstring(kClsidGone) + L"}");
+
+    // A vendor's registered module, with records a user planted claiming
+    // it, on a machine without the folder record: proven as an earlier
+    // release, and retired by what the product places only.
+    ASSERT_TRUE(CreateDirectoryW(vendor.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(BinFile(L"RvTestRegServer.dll").c_str(),
+                          (vendor + L"\\Vendor.dll").c_str(), TRUE));
+    ASSERT_TRUE(WriteFileBytes(vendor + L"\\keep.dat", "keep"));
+    ASSERT_TRUE(SetMachineDefault(ClassKeyPath(kClsidVendor) + L"\\InprocServer32",
+                                  vendor + L"\\Vendor.dll"));
+    ASSERT_TRUE(
+        SetMachineDefault(OverlayKeyPath(kKeyVendor), L"{" + std::wstring(kClsidVendor) + L"}"));
+    const std::wstring user = vendor + L"\\Conf\\User";
+    ASSERT_TRUE(CreateDirectoryW((vendor + L"\\Conf").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
+    WritePrivateProfileStringW(L"config", L"CLSID", kClsidVendor, (user + L"\\Config.ini").c_str());
+    WritePrivateProfileStringW(L"config", L"ExplorerKey", kKeyVendor,
+                               (user + L"\\Config.ini").c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (user + L"\\Config.ini").c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
+    RecordInstallDir(vendor);
+    const std::wstring folderC = AppData(L"RvStale_C");
+    const wchar_t kClsidC[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483733";
+    bed.Track(folderC, L"RvTestOwnC", kClsidC);
+    const HostRun run = bed.Install(Params(L"RvStale_C", L"RvTestOwnC", kClsidC));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    EXPECT_EQ(ReadFileBytes(vendor + L"\\keep.dat"), "keep");
+    EXPECT_FALSE(FolderExists(vendor + L"\\Conf"));
+    EXPECT_EQ(IniValue(folderC + L"\\Conf\\User\\Config.ini", "config", "CLSID"), Narrow(kClsidC));
+}
+
+// Unix links in a retired installation (Wine shows a link to a file as the
+// file): the retirement removes each link, never what it leads to, and a
+// file with a second name elsewhere is not carried into the new folder.
+TEST(OwnershipScenario, LinksInARetiredFolderGoAsLinks) {
+    InstallBed bed;
+    ScratchFolder outside;
+    const std::wstring folderA = AppData(L"RvLink_A"), folderB = AppData(L"RvLink_B");
+    bed.Track(folderA, kKeyA, kClsidA);
+    bed.Track(folderB, kKeyB, kClsidB);
+    ASSERT_EQ(bed.Install(Params(L"RvLink_A", kKeyA, kClsidA)).code, 0u);
+    const std::wstring user = folderA + L"\\Conf\\User\\Config.ini";
+    ASSERT_TRUE(CopyFileW(user.c_str(), (outside / L"Config.ini").c_str(), TRUE));
+    ASSERT_TRUE(CreateDirectoryW((folderA + L"\\Task").c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    for (const wchar_t* name : {L"doc.txt", L"vendor.dll", L"sys.txt"})
+        ASSERT_TRUE(WriteFileBytes(outside / name, Narrow(name)));
+    ASSERT_TRUE(PlantFileLink(folderA + L"\\Task\\f", outside / L"doc.txt", false));
+    ASSERT_TRUE(PlantFileLink(folderA + L"\\CoreModule.dll", outside / L"vendor.dll", false));
+    ASSERT_TRUE(PlantFileLink(user, outside / L"Config.ini", false));
+    ASSERT_TRUE(PlantFileLink(folderA + L"\\Task\\sys.txt", outside / L"sys.txt", true));
+
+    const HostRun run = bed.Install(Params(L"RvLink_B", kKeyB, kClsidB));
+    EXPECT_EQ(run.code, 0u) << run.desc;
+    for (const wchar_t* name : {L"doc.txt", L"vendor.dll", L"sys.txt"})
+        EXPECT_EQ(ReadFileBytes(outside / name), Narrow(name));
+    EXPECT_EQ(IniValue(outside / L"Config.ini", "config", "CLSID"), Narrow(kClsidA));
+    EXPECT_FALSE(FolderExists(folderA));
+    EXPECT_EQ(GetFileAttributesW((folderB + L"\\Task\\sys.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
