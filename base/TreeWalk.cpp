@@ -441,15 +441,10 @@ bool CopyTreeUnchecked(const std::wstring& source,
 bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
     std::wstring extended;
     EntryHandle top;
-    switch (OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE | FILE_WRITE_ATTRIBUTES,
-                           FILE_LIST_DIRECTORY, extended, top)) {
-        case Top::kMissing:
-            return true;
-        case Top::kFailed:
-            return false;
-        case Top::kOpened:
-            break;
-    }
+    const Top opened = OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE | FILE_WRITE_ATTRIBUTES,
+                                      FILE_LIST_DIRECTORY, extended, top);
+    if (opened != Top::kOpened)
+        return opened == Top::kMissing;
     try {
         if (!top.IsFolder()) {
             if (LeadsElsewhere(top, WithoutVolume(extended))) {
@@ -468,15 +463,10 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
 bool DeleteEmptyFolder(const std::wstring& path) {
     std::wstring extended;
     EntryHandle top;
-    switch (OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE, FILE_LIST_DIRECTORY | DELETE,
-                           extended, top)) {
-        case Top::kMissing:
-            return true;
-        case Top::kFailed:
-            return false;
-        case Top::kOpened:
-            break;
-    }
+    const Top opened = OpenGuardedTop(path, FILE_LIST_DIRECTORY | DELETE,
+                                      FILE_LIST_DIRECTORY | DELETE, extended, top);
+    if (opened != Top::kOpened)
+        return opened == Top::kMissing;
     try {
         std::vector<ListedEntry> entries;
         return top.IsFolder() && top.List(entries) && entries.empty() && top.MarkForDeletion();

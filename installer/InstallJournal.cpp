@@ -11,6 +11,7 @@
 #include "base/PathString.h"
 #include "base/ShellFileOperations.h"
 #include "base/TextConvert.h"
+#include "base/TreeWalk.h"
 #include "installer/ModuleProof.h"
 #include "installer/OwnedFolders.h"
 
@@ -44,6 +45,10 @@ bool InstallJournal::RemovePlaced() const {
     if (!m_strCreatedTop.empty())
         return ShellDelete(m_strCreatedTop, true);
     bool allGone = true;
+    // A file in use is renamed aside and deleted at restart; a name that
+    // leads elsewhere goes as a name (base/TreeWalk.h).
+    TreeDeleteOptions inUseAside;
+    inUseAside.renameInUseAside = true;
     for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
         if (!PathExists(*it))
             continue;
@@ -54,7 +59,7 @@ bool InstallJournal::RemovePlaced() const {
         else if (IsDirectory(*it))
             RemoveDirectoryW(it->c_str());  // only when nothing else is in it
         else
-            DeleteFileOrRenameAside(WideToAnsi(*it).c_str());
+            DeleteTree(*it, inUseAside);
         allGone = allGone && !PathExists(*it);
     }
     return allGone;

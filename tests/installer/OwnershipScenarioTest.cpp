@@ -90,6 +90,30 @@ void ForgetLoads() {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\RvTestsLoaded");
 }
 
+// Another product's module in `folder` (the recording test module, made
+// with its folder when missing), registered under HKLM for `clsid` with the
+// overlay key `key`, and User records there claiming it for an installation
+// of this product, with `shellPath` when given.
+bool PlantClaimedRegistration(const std::wstring& module,
+                              const std::wstring& clsid,
+                              const std::wstring& key,
+                              const std::wstring& shellPath) {
+    const std::wstring folder = module.substr(0, module.find_last_of(L'\\'));
+    const std::wstring user = folder + L"\\Conf\\User", records = user + L"\\Config.ini";
+    for (const std::wstring& path : {folder, folder + L"\\Conf", user})
+        CreateDirectoryW(path.c_str(), nullptr);
+    if (!CopyFileW(BinFile(L"RvTestRegServer.dll").c_str(), module.c_str(), FALSE) ||
+        !SetMachineDefault(ClassKeyPath(clsid) + L"\\InprocServer32", module) ||
+        !SetMachineDefault(OverlayKeyPath(key), L"{" + clsid + L"}"))
+        return false;
+    WritePrivateProfileStringW(L"config", L"ExplorerKey", key.c_str(), records.c_str());
+    WritePrivateProfileStringW(L"config", L"CLSID", clsid.c_str(), records.c_str());
+    if (!shellPath.empty())
+        WritePrivateProfileStringW(L"config", L"ShellPath", shellPath.c_str(), records.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, records.c_str());
+    return IniValue(records, "config", "CLSID") == Narrow(clsid);
+}
+
 void RecordInstallDir(const std::wstring& folder) {
     WritePrivateProfileStringW(L"Config", L"installDir", folder.c_str(),
                                InstallBed::DataConfigFile().c_str());
@@ -107,24 +131,11 @@ TEST(OwnershipScenario, PlantedFoldersRecordsKeysAndModulesAreNeverTakenOver) {
 
     // Another product: a folder with a "Conf" and a module that records
     // every call of the registration tool, its class and overlay key.
+    // The foreign folder's records claim it is an installation.
     const std::wstring foreignModule = foreign + L"\\Foreign.dll";
-    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((foreign + L"\\Conf").c_str(), nullptr));
-    ASSERT_TRUE(CopyFileW(BinFile(L"RvTestRegServer.dll").c_str(), foreignModule.c_str(), TRUE));
+    ASSERT_TRUE(PlantClaimedRegistration(foreignModule, kClsidForeign, kKeyForeign, foreignModule));
     ASSERT_TRUE(WriteFileBytes(foreign + L"\\keep.txt", "keep"));
     ASSERT_TRUE(WriteFileBytes(foreign + L"\\Conf\\secret.txt", "theirs"));
-    ASSERT_TRUE(
-        SetMachineDefault(ClassKeyPath(kClsidForeign) + L"\\InprocServer32", foreignModule));
-    ASSERT_TRUE(
-        SetMachineDefault(OverlayKeyPath(kKeyForeign), L"{" + std::wstring(kClsidForeign) + L"}"));
-    // The foreign folder's records claim it is an installation.
-    const std::wstring foreignUser = foreign + L"\\Conf\\User";
-    ASSERT_TRUE(CreateDirectoryW(foreignUser.c_str(), nullptr));
-    for (const auto& entry :
-         {std::make_pair(L"ExplorerKey", kKeyForeign), std::make_pair(L"CLSID", kClsidForeign),
-          std::make_pair(L"ShellPath", foreignModule.c_str())})
-        WritePrivateProfileStringW(L"config", entry.first, entry.second,
-                                   (foreignUser + L"\\Config.ini").c_str());
 
     // Planted in advance: a link named like an install folder to an empty
     // folder.
@@ -293,22 +304,8 @@ TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
     // module has no digest: it is never run.
     const std::wstring foreign = AppData(L"RvProof_Stale");
     bed.Track(foreign, kKeyForeign, kClsidForeign);
-    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileW(recorder.c_str(), (foreign + L"\\Stale.dll").c_str(), FALSE));
-    ASSERT_TRUE(SetMachineDefault(ClassKeyPath(kClsidForeign) + L"\\InprocServer32",
-                                  foreign + L"\\Stale.dll"));
-    ASSERT_TRUE(
-        SetMachineDefault(OverlayKeyPath(kKeyForeign), L"{" + std::wstring(kClsidForeign) + L"}"));
-    const std::wstring foreignUser = foreign + L"\\Conf\\User";
-    ASSERT_TRUE(CreateDirectoryW((foreign + L"\\Conf").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW(foreignUser.c_str(), nullptr));
     const std::wstring stale = foreign + L"\\Stale.dll";
-    for (const auto& entry :
-         {std::make_pair(L"ExplorerKey", kKeyForeign), std::make_pair(L"CLSID", kClsidForeign),
-          std::make_pair(L"ShellPath", stale.c_str())})
-        WritePrivateProfileStringW(L"config", entry.first, entry.second,
-                                   (foreignUser + L"\\Config.ini").c_str());
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (foreignUser + L"\\Config.ini").c_str());
+    ASSERT_TRUE(PlantClaimedRegistration(stale, kClsidForeign, kKeyForeign, stale));
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
     RecordInstallDir(foreign);
     const wchar_t kClsidE[] = L"5C4B3A29-1807-4F6E-9D8C-7B6A59483705";
@@ -362,21 +359,8 @@ TEST(OwnershipScenario, StaleRegistrationsAndEarlierReleasesGiveUpOnlyWhatIsOurs
     // A vendor's registered module, with records a user planted claiming
     // it, on a machine without the folder record: proven as an earlier
     // release, and retired by what the product places only.
-    ASSERT_TRUE(CreateDirectoryW(vendor.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileW(BinFile(L"RvTestRegServer.dll").c_str(),
-                          (vendor + L"\\Vendor.dll").c_str(), TRUE));
+    ASSERT_TRUE(PlantClaimedRegistration(vendor + L"\\Vendor.dll", kClsidVendor, kKeyVendor, L""));
     ASSERT_TRUE(WriteFileBytes(vendor + L"\\keep.dat", "keep"));
-    ASSERT_TRUE(SetMachineDefault(ClassKeyPath(kClsidVendor) + L"\\InprocServer32",
-                                  vendor + L"\\Vendor.dll"));
-    ASSERT_TRUE(
-        SetMachineDefault(OverlayKeyPath(kKeyVendor), L"{" + std::wstring(kClsidVendor) + L"}"));
-    const std::wstring user = vendor + L"\\Conf\\User";
-    ASSERT_TRUE(CreateDirectoryW((vendor + L"\\Conf").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
-    WritePrivateProfileStringW(L"config", L"CLSID", kClsidVendor, (user + L"\\Config.ini").c_str());
-    WritePrivateProfileStringW(L"config", L"ExplorerKey", kKeyVendor,
-                               (user + L"\\Config.ini").c_str());
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, (user + L"\\Config.ini").c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey);
     RecordInstallDir(vendor);
     const std::wstring folderC = AppData(L"RvStale_C");
