@@ -42,12 +42,17 @@ FILETIME ToFileTime(const LARGE_INTEGER& time) {
 
 }  // namespace
 
-bool EntryHandle::Open(const std::wstring& path, DWORD access) {
+bool EntryHandle::OpenWithoutIndex(const std::wstring& path, DWORD access) {
     m_attributes = INVALID_FILE_ATTRIBUTES;
+    m_index = 0;
     m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!m_file.IsValid())
+    return m_file.IsValid();
+}
+
+bool EntryHandle::Open(const std::wstring& path, DWORD access) {
+    if (!OpenWithoutIndex(path, access))
         return false;
     IO_STATUS_BLOCK status = {};
     LARGE_INTEGER index = {};
@@ -127,6 +132,13 @@ std::wstring EntryHandle::PathWithoutVolume() const {
         path.resize(length + 1);
     }
     return std::wstring();
+}
+
+bool EntryHandle::IsAtPath(const std::wstring& expected) const {
+    const std::wstring named = PathWithoutVolume();
+    return !named.empty() &&
+           CompareStringOrdinal(named.c_str(), static_cast<int>(named.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
 DWORD EntryHandle::LinkCount() const {

@@ -42,6 +42,10 @@ public:
     // file index. Others may read and write it meanwhile, not rename or
     // delete it.
     bool Open(const std::wstring& path, DWORD access);
+    // The same without reading the file index, for a caller that proves
+    // the object another way (IsAtPath); each question of a new handle
+    // costs Wine a round trip to its server.
+    bool OpenWithoutIndex(const std::wstring& path, DWORD access);
     void Close() { m_file.Reset(); }
 
     HANDLE Get() const { return m_file.Get(); }
@@ -76,6 +80,11 @@ public:
     // is the path the name leads to: a Unix link to a file opens as that
     // file, which is named by its own path, not the link's.
     std::wstring PathWithoutVolume() const;
+    // Whether the opened object is the one at `expected` (a path without
+    // its volume, as PathWithoutVolume gives it). False for a name that
+    // leads elsewhere (a Unix link on Wine) and when the path cannot be
+    // read.
+    bool IsAtPath(const std::wstring& expected) const;
     // How many names (hard links) the file has; 0 when unknown.
     DWORD LinkCount() const;
 

@@ -136,19 +136,11 @@ std::wstring WithoutVolume(const std::wstring& extended) {
     return extended.substr(6);
 }
 
-bool SamePathText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// True when the opened file is known by another path than the one listed:
-// the listed name is a link the listing did not show as one (on Wine, a
-// Unix link to a file), and the handle holds what it leads to.
+// True when the opened file is known by another path than `expected`:
+// the name is a link the listing did not show as one (on Wine, a Unix link
+// to a file), and the handle holds what it leads to.
 bool LeadsElsewhere(const EntryHandle& file, const std::wstring& expected) {
-    if (expected.empty())
-        return false;
-    const std::wstring named = file.PathWithoutVolume();
-    return !named.empty() && !SamePathText(named, expected);
+    return !expected.empty() && !file.PathWithoutVolume().empty() && !file.IsAtPath(expected);
 }
 
 // Removes the name `path` in `folder` without touching what it leads to: a
@@ -176,6 +168,34 @@ bool DeleteNameItself(const std::wstring& folder, const std::wstring& path) {
 
 bool OpenFileForDelete(const std::wstring& path, EntryHandle& file) {
     return OpenEntry(path, DELETE | FILE_WRITE_ATTRIBUTES, DELETE, file);
+}
+
+// Opens a listed file to delete it and proves it the file at its listed
+// path: by the path the system names for the handle where the folder's is
+// known (a swapped-in object at that path lies in the tree as much), by the
+// file index otherwise. `elsewhere` is set for a name that leads out of
+// the tree; the handle is closed then.
+bool OpenListedFileForDelete(const std::wstring& path,
+                             const ListedEntry& entry,
+                             const std::wstring& named,
+                             EntryHandle& file,
+                             bool& elsewhere) {
+    elsewhere = false;
+    if (named.empty())
+        return OpenFileForDelete(path, file) && file.IsListedEntry(entry);
+    if (!file.OpenWithoutIndex(path, DELETE | FILE_WRITE_ATTRIBUTES) &&
+        !(GetLastError() == ERROR_ACCESS_DENIED && file.OpenWithoutIndex(path, DELETE)))
+        return false;
+    if (file.IsAtPath(named))
+        return true;
+    file.Close();
+    if (!OpenFileForDelete(path, file) || !file.IsListedEntry(entry))
+        return false;
+    // The index matches, yet the system names it elsewhere: a link.
+    elsewhere = LeadsElsewhere(file, named);
+    if (elsewhere)
+        file.Close();
+    return !elsewhere;
 }
 
 // One folder of a delete: its handle, what it listed, how far the walk got.
@@ -262,20 +282,17 @@ private:
             return OpenEntry(path, DELETE, DELETE, handle) && handle.IsLink() &&
                    handle.MarkForDeletion();
         }
-        const bool opened =
-            entry.IsFolder() ? OpenFolder(path, true, handle) : OpenFileForDelete(path, handle);
-        if (!opened || !handle.IsListedEntry(entry))
-            return false;
         const std::wstring named =
             level.namedPath.empty() ? std::wstring() : level.namedPath + L"\\" + entry.name;
         if (entry.IsFolder()) {
+            if (!OpenFolder(path, true, handle) || !handle.IsListedEntry(entry))
+                return false;
             child = MakeDeleteLevel(std::move(handle), path, named);
             return true;
         }
-        if (LeadsElsewhere(handle, named)) {
-            handle.Close();
-            return DeleteNameItself(level.path, path);
-        }
+        bool elsewhere = false;
+        if (!OpenListedFileForDelete(path, entry, named, handle, elsewhere))
+            return elsewhere && DeleteNameItself(level.path, path);
         return DeleteOpenedFile(handle, entry.attributes, path, m_options.renameInUseAside);
     }
 

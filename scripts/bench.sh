@@ -107,6 +107,11 @@ PY
 forget_installs() {
   rm -f "$user_data/TDXdata/config.dat"
   rm -rf "$programdata"/RvBench_* "$user_data/Temp/otdx"
+  # The scripts register the product's class for a folder that is not the
+  # product's; a machine without an installation has no such registration,
+  # which an install would refuse to take over once its module is gone.
+  wine reg delete 'HKLM\Software\Classes\CLSID\{3F6A2C91-5B7E-4D08-9A41-C2E7F05B1D63}' \
+    /f /reg:64 >/dev/null 2>&1 || true
 }
 
 wine "$BIN/rv_bench_clock.exe" hold >>"$log" 2>&1 &
@@ -162,7 +167,8 @@ install_figure() {
 
 # The "Task" tree of the upgrade figure: 10,000 files of 20,972 bytes
 # (200 MiB) in 10 x 10 folders three levels below Task, made once; each
-# run gets a hard-linked copy of it (the same data, no copy time).
+# run gets a copy of it, made before the clock starts (not hard links: a
+# file with a second name is never carried over).
 task_template() {
   local template="$bench/template/Task"
   if [ "$(find "$template" -type f 2>/dev/null | wc -l)" != 10000 ]; then
@@ -196,14 +202,14 @@ upgrade_figure() {
   for ((i = 0; i <= PAIRS; i++)); do
     forget_installs
     clock "$first"; must 0 "installation A"
-    cp -al "$template" "$programdata/RvBench_A/Task"
+    cp -a "$template" "$programdata/RvBench_A/Task" && sync
     clock "$upgrade"; must 0 "the upgrade"
     [ "$(find "$programdata/RvBench_B/Task" -type f | wc -l)" = 10000 ] || fail "the upgrade lost files"
     [ ! -e "$programdata/RvBench_A" ] || fail "the upgrade left A in place"
     [ $i -eq 0 ] || record upgrade product "$seconds"
     forget_installs
     mkdir -p "$programdata/RvBench_X"
-    cp -al "$template" "$programdata/RvBench_X/Task"
+    cp -a "$template" "$programdata/RvBench_X/Task" && sync
     clock "$copy"; must 0 "xcopy and rmdir"
     [ "$(find "$programdata/RvBench_Y/Task" -type f | wc -l)" = 10000 ] || fail "xcopy lost files"
     [ ! -e "$programdata/RvBench_X/Task" ] || fail "rmdir left the tree"
