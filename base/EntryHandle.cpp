@@ -42,17 +42,20 @@ FILETIME ToFileTime(const LARGE_INTEGER& time) {
 
 }  // namespace
 
-bool EntryHandle::OpenWithoutIndex(const std::wstring& path, DWORD access) {
+bool EntryHandle::CreateNew(const std::wstring& path, DWORD access) {
     m_attributes = INVALID_FILE_ATTRIBUTES;
     m_index = 0;
-    m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    m_file.Reset(CreateFileW(path.c_str(), access | SYNCHRONIZE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     return m_file.IsValid();
 }
 
 bool EntryHandle::Open(const std::wstring& path, DWORD access) {
-    if (!OpenWithoutIndex(path, access))
+    m_attributes = INVALID_FILE_ATTRIBUTES;
+    m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!m_file.IsValid())
         return false;
     IO_STATUS_BLOCK status = {};
     LARGE_INTEGER index = {};

@@ -42,13 +42,13 @@ public:
     // file index. Others may read and write it meanwhile, not rename or
     // delete it.
     bool Open(const std::wstring& path, DWORD access);
-    // The same without reading the file index, for a caller that proves
-    // the object another way (IsAtPath); each question of a new handle
-    // costs Wine a round trip to its server.
-    bool OpenWithoutIndex(const std::wstring& path, DWORD access);
+    // Creates a new empty file at `path` (extended form) and holds it with
+    // `access`, without sharing. False when anything is there already.
+    bool CreateNew(const std::wstring& path, DWORD access);
     void Close() { m_file.Reset(); }
 
     HANDLE Get() const { return m_file.Get(); }
+    bool IsOpen() const { return m_file.IsValid(); }
     // The volume and file index. On Wine the volume costs about half a
     // millisecond, fifty times as much as the rest of an open: the walk
     // asks for it only at the top of a tree.

@@ -143,65 +143,60 @@ bool LeadsElsewhere(const EntryHandle& file, const std::wstring& expected) {
     return !expected.empty() && !file.PathWithoutVolume().empty() && !file.IsAtPath(expected);
 }
 
-// Removes the name `path` in `folder` without touching what it leads to: a
-// fresh empty file is renamed over it, which replaces a link as a name,
-// and is then deleted. Deleting through a handle on the link would delete
-// its target instead.
-bool DeleteNameItself(const std::wstring& folder, const std::wstring& path) {
-    static LONG counter = 0;
-    wchar_t name[40] = {};
-    std::swprintf(name, 40, L"\\rv%08lX%04lX.unlink", GetTickCount(),
-                  static_cast<unsigned long>(InterlockedIncrement(&counter) & 0xFFFF));
-    const std::wstring fresh = folder + name;
-    {
-        ScopedFile created(
-            CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        if (!created.IsValid())
-            return false;
+// Deletes files of one folder by name: a file of the walk's own, made in
+// that folder on first use, is renamed over each name to delete, which
+// replaces the name whatever it is and never touches what a link leads to
+// (Wine lists and opens a Unix link to a file as the file it leads to, and
+// a delete through that handle deletes that file). It also asks the file
+// system less than opening, marking and closing each file. The placeholder
+// is deleted by Finish.
+class NameEraser {
+public:
+    explicit NameEraser(std::wstring folder) : m_folder(std::move(folder)) {}
+    NameEraser(const NameEraser&) = delete;
+    NameEraser& operator=(const NameEraser&) = delete;
+    ~NameEraser() { Finish(); }
+
+    // False where the name cannot be replaced (a file in use or read-only
+    // on Windows, a folder): the caller deletes it another way.
+    bool Erase(const std::wstring& path) {
+        if (!m_placeholder.IsOpen() && !m_bFailed)
+            m_bFailed = !Create();
+        return !m_bFailed && m_placeholder.RenameTo(path, true);
     }
-    EntryHandle placeholder;
-    if (!placeholder.Open(fresh, DELETE))
-        return false;
-    const bool replaced = placeholder.RenameTo(path, true);
-    return placeholder.MarkForDeletion() && replaced;
-}
+
+    // Deletes the placeholder, under whatever name it has now.
+    void Finish() {
+        if (m_placeholder.IsOpen()) {
+            m_placeholder.MarkForDeletion();
+            m_placeholder.Close();
+        }
+    }
+
+private:
+    bool Create() {
+        static LONG counter = 0;
+        wchar_t name[40] = {};
+        std::swprintf(name, 40, L"\\rv%08lX%04lX.del", GetTickCount(),
+                      static_cast<unsigned long>(InterlockedIncrement(&counter) & 0xFFFF));
+        return m_placeholder.CreateNew(m_folder + name, DELETE);
+    }
+
+    std::wstring m_folder;
+    EntryHandle m_placeholder;
+    bool m_bFailed = false;
+};
 
 bool OpenFileForDelete(const std::wstring& path, EntryHandle& file) {
     return OpenEntry(path, DELETE | FILE_WRITE_ATTRIBUTES, DELETE, file);
 }
 
-// Opens a listed file to delete it and proves it the file at its listed
-// path: by the path the system names for the handle where the folder's is
-// known (a swapped-in object at that path lies in the tree as much), by the
-// file index otherwise. `elsewhere` is set for a name that leads out of
-// the tree; the handle is closed then.
-bool OpenListedFileForDelete(const std::wstring& path,
-                             const ListedEntry& entry,
-                             const std::wstring& named,
-                             EntryHandle& file,
-                             bool& elsewhere) {
-    elsewhere = false;
-    if (named.empty())
-        return OpenFileForDelete(path, file) && file.IsListedEntry(entry);
-    if (!file.OpenWithoutIndex(path, DELETE | FILE_WRITE_ATTRIBUTES) &&
-        !(GetLastError() == ERROR_ACCESS_DENIED && file.OpenWithoutIndex(path, DELETE)))
-        return false;
-    if (file.IsAtPath(named))
-        return true;
-    file.Close();
-    if (!OpenFileForDelete(path, file) || !file.IsListedEntry(entry))
-        return false;
-    // The index matches, yet the system names it elsewhere: a link.
-    elsewhere = LeadsElsewhere(file, named);
-    if (elsewhere)
-        file.Close();
-    return !elsewhere;
-}
-
 // One folder of a delete: its handle, what it listed, how far the walk got.
 struct DeleteLevel {
+    explicit DeleteLevel(const std::wstring& folderPath) : path(folderPath), eraser(folderPath) {}
     EntryHandle folder;
     std::wstring path;
+    NameEraser eraser;
     // The folder's path as the system names it, without the volume; empty
     // when unknown (no entry is then checked against it).
     std::wstring namedPath;
@@ -213,9 +208,8 @@ struct DeleteLevel {
 std::unique_ptr<DeleteLevel> MakeDeleteLevel(EntryHandle&& folder,
                                              const std::wstring& path,
                                              const std::wstring& namedPath) {
-    auto level = std::make_unique<DeleteLevel>();
+    auto level = std::make_unique<DeleteLevel>(path);
     level->folder = std::move(folder);
-    level->path = path;
     level->namedPath = namedPath;
     level->complete = level->folder.List(level->entries);
     return level;
@@ -252,6 +246,7 @@ public:
             // Every entry handled: an emptied folder goes through its own
             // handle, when that handle is closed.
             const bool keepFolder = m_options.topLevelFilesOnly && stack.size() == 1;
+            level.eraser.Finish();
             const bool removed = keepFolder || (level.complete && level.folder.MarkForDeletion());
             stack.pop_back();
             if (!removed) {
@@ -267,7 +262,7 @@ public:
 
 private:
     // Acts on one listed entry; a folder to enter comes back in `child`.
-    bool DeleteEntry(const DeleteLevel& level,
+    bool DeleteEntry(DeleteLevel& level,
                      const ListedEntry& entry,
                      std::unique_ptr<DeleteLevel>& child) {
         if (m_options.topLevelFilesOnly && entry.IsFolder())
@@ -290,9 +285,13 @@ private:
             child = MakeDeleteLevel(std::move(handle), path, named);
             return true;
         }
-        bool elsewhere = false;
-        if (!OpenListedFileForDelete(path, entry, named, handle, elsewhere))
-            return elsewhere && DeleteNameItself(level.path, path);
+        if (level.eraser.Erase(path))
+            return true;
+        // Not replaceable as a name: deleted through its own handle, unless
+        // that handle holds what a link leads to (left then).
+        if (!OpenFileForDelete(path, handle) || !handle.IsListedEntry(entry) ||
+            LeadsElsewhere(handle, named))
+            return false;
         return DeleteOpenedFile(handle, entry.attributes, path, m_options.renameInUseAside);
     }
 
@@ -466,7 +465,7 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
         if (!top.IsFolder()) {
             if (LeadsElsewhere(top, WithoutVolume(extended))) {
                 top.Close();
-                return DeleteNameItself(ParentPath(extended), extended);
+                return NameEraser(ParentPath(extended)).Erase(extended);
             }
             return DeleteOpenedFile(top, top.Attributes(), extended, options.renameInUseAside);
         }

@@ -399,6 +399,11 @@ TEST(OwnershipScenario, LinksInARetiredFolderGoAsLinks) {
     for (const wchar_t* name : {L"doc.txt", L"vendor.dll", L"sys.txt"})
         EXPECT_EQ(ReadFileBytes(outside / name), Narrow(name));
     EXPECT_EQ(IniValue(outside / L"Config.ini", "config", "CLSID"), Narrow(kClsidA));
+    // Deleted, not moved aside with its links.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
     EXPECT_FALSE(FolderExists(folderA));
+    EXPECT_EQ(GetFileAttributesW((std::wstring(temp) + L"otdx\\CoreModule.dll").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW((folderB + L"\\Task\\sys.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
