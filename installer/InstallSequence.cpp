@@ -38,9 +38,11 @@ constexpr char kDumpReportName[] = "RvDumpReport.exe";
 constexpr int kFailed = 10;
 constexpr int kSameFolder = 13;
 
-// The longest path the install itself names below its folder: the Server
-// configuration file inside the staging copy of a carried-over "Conf".
-constexpr wchar_t kLongestLayoutPath[] = L"\\Conf.carry\\Server\\Config.ini";
+// The longest path the install itself names below its folder through the
+// profile functions: the copy a User record write makes beside
+// "Config.ini" (base/IniReplace.h), longer than the Server file inside the
+// staging copy of a carried-over "Conf" ("\\Conf.carry\\Server\\Config.ini").
+constexpr wchar_t kLongestLayoutPath[] = L"\\Conf\\User\\rv000000000000.ini.new";
 
 constexpr DWORD kSettleBeforeDeleteMs = 200;
 

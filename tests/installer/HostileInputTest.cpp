@@ -185,6 +185,7 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
     const InstallSnapshot previous = bed.Snapshot(folderA, keyA, clsidA);
     const std::vector<std::wstring> appDataBefore = FolderEntries(AppData(""));
     const std::string sub250(250, 's');
+    const std::string sub228(228 - AppData("x").size() + 1, 'w');
     std::string parts;
     while (parts.size() < 300)
         parts += "abcdefghij\\";
@@ -238,6 +239,9 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
         {"subDir of 250 characters", Envelope("{\"subDir\":\"" + sub250 + "\"}"), 10, invalidSubDir,
          ""},
         {"subDir of short parts past 260", Envelope("{\"subDir\":" + Quoted(parts) + "}"), 10,
+         invalidSubDir, ""},
+        // The copy a record write makes in Conf\User would not fit.
+        {"folder of 228 characters", Envelope("{\"subDir\":\"" + sub228 + "\"}"), 10,
          invalidSubDir, ""},
         // The carry-over refuses a copy the shell cannot name; the roll-back
         // removes the new folder and its registration.
