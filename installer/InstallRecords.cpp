@@ -48,6 +48,12 @@ void CRvInstallerMain::ReadInstalledRecord() {
     m_policy.SetFormerFolders(PruneOwnedFolders());
     m_policy.ReadPrevious(m_strInstalledDir, userConfig.GetString("config", "CLSID"),
                           m_strInstalledExplorerKey);
+    // That proof holds only while no folder record exists, and this install
+    // creates one: an installation proven by its registration alone is
+    // recorded at once (by the entries the product placed there), so that
+    // a retry after a failure still knows it.
+    if (m_policy.IsPreviousOurs() && !m_policy.IsPreviousRecorded())
+        RecordProductEntries(m_strInstalledDir, ProductEntriesOf(m_policy, m_strInstalledDir));
     if (m_policy.IsPreviousOurs() && !IsReadableOrMissing(userFile))
         m_strUnreadableRecord = "read Config.ini";
 }

@@ -241,8 +241,8 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
         {"subDir of short parts past 260", Envelope("{\"subDir\":" + Quoted(parts) + "}"), 10,
          invalidSubDir, ""},
         // The copy a record write makes in Conf\User would not fit.
-        {"folder of 228 characters", Envelope("{\"subDir\":\"" + sub228 + "\"}"), 10,
-         invalidSubDir, ""},
+        {"folder of 228 characters", Envelope("{\"subDir\":\"" + sub228 + "\"}"), 10, invalidSubDir,
+         ""},
         // The carry-over refuses a copy the shell cannot name; the roll-back
         // removes the new folder and its registration.
         {"carry-over past MAX_PATH",

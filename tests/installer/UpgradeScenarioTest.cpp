@@ -89,6 +89,11 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
     ASSERT_EQ(launched, 0u);
     ASSERT_TRUE(WaitForCoreModule(true));
 
+    // A first attempt fails and is rolled back: A stays proven ours.
+    {
+        ScopedEnvironment failing(L"RV_TEST_SHELL_REGISTRATION", L"fail");
+        ASSERT_EQ(bed.Install(Params(L"RvUp_B", keyB, kClsidB)).desc, "error regerror");
+    }
     const HostRun run = bed.Install(Params(L"RvUp_B", keyB, kClsidB));
     ASSERT_EQ(run.code, 0u) << run.desc;
     EXPECT_TRUE(WaitForCoreModule(false));
