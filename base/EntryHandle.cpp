@@ -137,13 +137,6 @@ std::wstring EntryHandle::PathWithoutVolume() const {
     return std::wstring();
 }
 
-bool EntryHandle::IsAtPath(const std::wstring& expected) const {
-    const std::wstring named = PathWithoutVolume();
-    return !named.empty() &&
-           CompareStringOrdinal(named.c_str(), static_cast<int>(named.size()), expected.c_str(),
-                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
-}
-
 DWORD EntryHandle::LinkCount() const {
     FILE_STANDARD_INFO standard = {};
     return GetFileInformationByHandleEx(m_file.Get(), FileStandardInfo, &standard, sizeof(standard))

@@ -80,11 +80,6 @@ public:
     // is the path the name leads to: a Unix link to a file opens as that
     // file, which is named by its own path, not the link's.
     std::wstring PathWithoutVolume() const;
-    // Whether the opened object is the one at `expected` (a path without
-    // its volume, as PathWithoutVolume gives it). False for a name that
-    // leads elsewhere (a Unix link on Wine) and when the path cannot be
-    // read.
-    bool IsAtPath(const std::wstring& expected) const;
     // How many names (hard links) the file has; 0 when unknown.
     DWORD LinkCount() const;
 

@@ -140,7 +140,12 @@ std::wstring WithoutVolume(const std::wstring& extended) {
 // the name is a link the listing did not show as one (on Wine, a Unix link
 // to a file), and the handle holds what it leads to.
 bool LeadsElsewhere(const EntryHandle& file, const std::wstring& expected) {
-    return !expected.empty() && !file.PathWithoutVolume().empty() && !file.IsAtPath(expected);
+    if (expected.empty())
+        return false;
+    const std::wstring named = file.PathWithoutVolume();
+    return !named.empty() &&
+           CompareStringOrdinal(named.c_str(), static_cast<int>(named.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
 }
 
 // Deletes files of one folder by name: a file of the walk's own, made in

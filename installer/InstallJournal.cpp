@@ -57,7 +57,7 @@ bool InstallJournal::RemovePlaced() const {
         if (IsLinkPath(*it))
             RemoveLinkItself(*it);
         else if (IsDirectory(*it))
-            RemoveDirectoryW(it->c_str());  // only when nothing else is in it
+            DeleteEmptyFolder(*it);  // only when nothing else is in it
         else
             DeleteTree(*it, inUseAside);
         allGone = allGone && !PathExists(*it);

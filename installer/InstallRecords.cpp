@@ -94,10 +94,8 @@ int CRvInstallerMain::WriteInstallFlag(const std::string& installFolder,
     // killed in the retirement is finished by the next one.
     std::vector<IniEntry> records = {{"Config", "installDir", installFolder}};
     if (m_policy.RetirementRefusal() == nullptr) {
-        // A folder that only an earlier release's registration proves ours
-        // may hold other files: only what the product placed there is.
-        if (!m_policy.IsPreviousRecorded())
-            RecordProductEntries(m_strInstalledDir, ProductEntriesOf(m_policy, m_strInstalledDir));
+        // Recorded ours already (an earlier release's folder since
+        // ReadInstalledRecord, by the entries the product placed there).
         records.push_back({"config", "waitdel", WideToAnsi(m_strInstalledDir)});
     }
     if (!ReplaceDataConfigEntries(records))
