@@ -1,5 +1,7 @@
 #include "base/KillPoint.h"
 
+#ifdef RV_TEST_SWITCHES
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -56,3 +58,5 @@ void KillPoint(const char* name) {
     if (InterlockedIncrement(&passed) == spec.count)
         TerminateProcess(GetCurrentProcess(), kKilledExitCode);
 }
+
+#endif  // RV_TEST_SWITCHES

@@ -9,10 +9,18 @@
 // first pass of that point: it sets the named event "RvTestPaused" and
 // waits up to 60 seconds for the event "RvTestResume", so that a test can
 // change the disk at exactly that moment.
+//
+// Only a build with tests (RV_TEST_SWITCHES) reads either variable: in a
+// release build a point does nothing, whatever the environment says, so
+// that no user can cut short an install running elevated.
 #pragma once
 
 constexpr unsigned kKilledExitCode = 77;
 constexpr wchar_t kPausedEvent[] = L"RvTestPaused";
 constexpr wchar_t kResumeEvent[] = L"RvTestResume";
 
+#ifdef RV_TEST_SWITCHES
 void KillPoint(const char* name);
+#else
+inline void KillPoint(const char*) {}
+#endif

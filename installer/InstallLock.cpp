@@ -28,10 +28,14 @@ InstallLock::~InstallLock() {
 }
 
 DWORD InstallLockWaitMs() {
+#ifndef RV_TEST_SWITCHES
+    return kInstallLockWaitMs;
+#else
     char text[16] = {};
     const DWORD length =
         GetEnvironmentVariableA("RV_TEST_INSTALL_LOCK_WAIT_MS", text, sizeof(text));
     if (length == 0 || length >= sizeof(text))
         return kInstallLockWaitMs;
     return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+#endif
 }

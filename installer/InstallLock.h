@@ -31,5 +31,6 @@ private:
 };
 
 // The wait for this call: kInstallLockWaitMs, or the milliseconds that the
-// environment variable RV_TEST_INSTALL_LOCK_WAIT_MS gives (tests).
+// environment variable RV_TEST_INSTALL_LOCK_WAIT_MS gives in a build with
+// tests (RV_TEST_SWITCHES).
 DWORD InstallLockWaitMs();

@@ -27,6 +27,9 @@ __declspec(dllexport) int doInst(const char* request, char** result) {
 #ifdef EXTRA_EXPORT
 __declspec(dllexport) int doUninst(void) { return 0; }
 #endif
+#ifdef TEST_SWITCH
+__attribute__((used)) static const char kSwitch[] = "RV_TEST_KILL_AT";
+#endif
 EOF
 cat >installer.cpp <<'EOF'
 #include <string>
@@ -160,6 +163,9 @@ cp -r release release_no_debug
 rm release_no_debug/RvDllLauncher.exe.debug
 cp -r release release_renamed
 mv release_renamed/RvInstaller.dll release_renamed/RvSetup.dll
+dll switches "$CC" -static -g -DTEST_SWITCH installer.c v2345.o
+exe switches v2345.o -g
+split_debug switches --strip-all
 dll unstripped "$CC" -static -g installer.c v2345.o
 exe unstripped v2345.o -g
 dll symbols "$CC" -static -g installer.c v2345.o
@@ -205,6 +211,7 @@ run_case program_exports fail "RvDllLauncher.exe: exports 'WinMain@16', expected
 run_case not_32bit fail 'not a 32-bit Windows image' $(pair win64)
 run_case missing_file fail 'no such file' good/RvInstaller.dll good/Missing.exe
 run_case release pass '' --stripped --version 2.3.4.5 $(pair release)
+run_case test_switches fail 'test switches left in the binary: RV_TEST_KILL_AT' --stripped $(pair switches)
 run_case unstripped fail 'RvInstaller.dll: debug sections left.*' --stripped $(pair unstripped)
 run_case symbols_left fail 'RvInstaller.dll: symbol table left' --stripped $(pair symbols)
 run_case debug_changed fail 'debug link CRC [0-9a-f]{8} does not match RvInstaller.dll.debug' --stripped $(pair release_changed_debug)

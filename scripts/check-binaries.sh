@@ -12,7 +12,9 @@
 #   --version, equal the one given;
 # - with --stripped: no debug sections and no symbol table, and a
 #   .gnu_debuglink naming <binary>.debug next to the binary, whose CRC
-#   matches that file and which holds the debug information.
+#   matches that file and which holds the debug information; and no test
+#   switch (no "RV_TEST_" text): a release build reads none from the
+#   environment.
 # Prints what each binary imports, exports and carries, then one FAIL line
 # per fault found in either binary; exits 1 when there is any, 2 on a wrong
 # command line.
@@ -196,7 +198,13 @@ check_binary() {
     fi
   fi
 
-  [ "$stripped" = 0 ] || check_debug_link "$file"
+  if [ "$stripped" = 1 ]; then
+    check_debug_link "$file"
+    # The variables a test build reads to kill, pause or hurry the install.
+    if grep -aq 'RV_TEST_' "$file"; then
+      fault "test switches left in the binary: $(grep -ao 'RV_TEST_[A-Z_]*' "$file" | sort -u | tr '\n' ' ')"
+    fi
+  fi
 
   local f
   for f in "${faults[@]}"; do
