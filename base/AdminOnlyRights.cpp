@@ -23,7 +23,9 @@ bool IsDenyingEntry(BYTE type) {
            type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
 }
 
-bool AccessListAllowsChangesOnlyByAdministrators(PACL list) {
+// True when every entry that grants access to the object itself grants
+// others nothing beyond `othersMayHave`.
+bool AccessListGrantsOthersAtMost(PACL list, ACCESS_MASK othersMayHave) {
     ACL_SIZE_INFORMATION size = {};
     if (!GetAclInformation(list, &size, sizeof(size), AclSizeInformation))
         return false;
@@ -39,15 +41,14 @@ bool AccessListAllowsChangesOnlyByAdministrators(PACL list) {
         ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
         if (IsAdministratorSid(&allowed->SidStart))
             continue;
-        if ((allowed->Mask & ~kReadAndExecute) != 0)
+        if ((allowed->Mask & ~othersMayHave) != 0)
             return false;
     }
     return true;
 }
 
-}  // namespace
-
-bool IsDescriptorChangeableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor) {
+bool IsOwnedByAdministratorsGrantingOthersAtMost(PSECURITY_DESCRIPTOR descriptor,
+                                                 ACCESS_MASK othersMayHave) {
     if (descriptor == nullptr || !IsValidSecurityDescriptor(descriptor))
         return false;
     PSID owner = nullptr;
@@ -59,7 +60,17 @@ bool IsDescriptorChangeableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor)
     if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
         list == nullptr)
         return false;
-    return AccessListAllowsChangesOnlyByAdministrators(list);
+    return AccessListGrantsOthersAtMost(list, othersMayHave);
+}
+
+}  // namespace
+
+bool IsDescriptorChangeableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor) {
+    return IsOwnedByAdministratorsGrantingOthersAtMost(descriptor, kReadAndExecute);
+}
+
+bool IsDescriptorUsableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor) {
+    return IsOwnedByAdministratorsGrantingOthersAtMost(descriptor, READ_CONTROL);
 }
 
 bool IsChangeableOnlyByAdministrators(const std::wstring& path) {

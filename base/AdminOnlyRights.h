@@ -26,6 +26,11 @@
 //   passed over.
 bool IsDescriptorChangeableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor);
 
+// The same rule for a kernel object that a holder uses by waiting on it (a
+// mutex): no one but SYSTEM and Administrators is granted anything beyond
+// reading its descriptor, waiting on it included.
+bool IsDescriptorUsableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor);
+
 // The rule for the file or folder at `path` (a full path), its owner and
 // access list read through a handle on the object itself. A link (a
 // reparse point) never passes: the descriptor that counts would then be

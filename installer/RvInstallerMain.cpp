@@ -60,12 +60,12 @@ int CRvInstallerMain::DoInstall(const char* request, char*& result) {
     return outcome.nErrorCode;
 }
 
-int CRvInstallerMain::ReportBusy(const char* request, char*& result) {
+int CRvInstallerMain::ReportBusy(const char* request, char*& result, const char* refusal) {
     if (!ReadRequest(request))
         return kRequestUnusable;
     InstallResult outcome;
     outcome.nErrorCode = kInstallFailed;
-    outcome.strErrorDesc = "another install runs";
+    outcome.strErrorDesc = refusal;
     outcome.strLogAppend = BuildLogAppend();
     result = MakeResultBlock(WriteStyledResult(outcome));
     return kInstallFailed;

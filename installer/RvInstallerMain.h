@@ -39,10 +39,11 @@ public:
     // result block into `result`. Returns 0, 10 or 11.
     int DoInstall(const char* request, char*& result);
 
-    // The answer when another install held the install mutex for the whole
-    // wait: 10 and "another install runs", or 11 for an unusable request.
-    // Nothing is logged or changed.
-    int ReportBusy(const char* request, char*& result);
+    // The answer when the install may not take the install mutex: 10 and
+    // `refusal` ("another install runs" when another install held it for
+    // the whole wait), or 11 for an unusable request. Nothing is logged or
+    // changed.
+    int ReportBusy(const char* request, char*& result, const char* refusal);
 
     // Reads the envelope and the install parameters. False when the request
     // is unusable: nothing is then logged, stored or changed.

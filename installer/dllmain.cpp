@@ -37,8 +37,9 @@ extern "C" int __cdecl doInst(const char* request, char*& result) {
                 // Installs share the disk, the registry, the log
                 // configuration and the product configuration: one at a time.
                 const InstallLock lock(InstallLockWaitMs());
-                code = lock.MayRun() ? _seh_DoInstall(request, result)
-                                     : CRvInstallerMain().ReportBusy(request, result);
+                code = lock.MayRun()
+                           ? _seh_DoInstall(request, result)
+                           : CRvInstallerMain().ReportBusy(request, result, lock.Refusal());
             } catch (...) {
                 code = kInstallCrashed;
             }

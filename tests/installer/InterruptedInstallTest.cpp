@@ -3,6 +3,8 @@
 // runs; whatever happens, afterwards exactly one installation is recorded,
 // registered and loadable, and holds all of that data.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -11,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/AdminOnlyRights.h"
 #include "base/KillPoint.h"
+#include "base/ScopedHandle.h"
 #include "installer/InstallLock.h"
 #include "tests/installer/InstallBed.h"
 #include "tests/support/Base64Encode.h"
@@ -232,16 +236,39 @@ TEST(InterruptedInstall, InstallsStartedTogetherRunOneAfterTheOther) {
     EXPECT_FALSE(FolderExists(KillFolder(last == 116 ? 117 : 116)));
     ExpectOnlyInstallation(bed, last, true);
 
-    // Past the wait the second call gives up, changing nothing.
-    HANDLE held = CreateMutexW(nullptr, TRUE, kInstallMutexName);
+    // Past the wait the second call gives up, changing nothing. The lock
+    // another install holds is one only administrators may use.
     {
+        const InstallLock first(0);
+        ASSERT_TRUE(first.MayRun());
         ScopedEnvironment wait(L"RV_TEST_INSTALL_LOCK_WAIT_MS", L"200");
         const HostRun busy = bed.Install(Params(118));
         EXPECT_EQ(busy.code, 10u);
         EXPECT_EQ(busy.desc, "another install runs");
+        const ScopedHandle mutex(OpenMutexW(READ_CONTROL, FALSE, kInstallMutexName));
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(GetSecurityInfo(mutex.Get(), SE_KERNEL_OBJECT,
+                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, nullptr, nullptr, &descriptor),
+                  0u);
+        EXPECT_TRUE(IsDescriptorUsableOnlyByAdministrators(descriptor));
+        LocalFree(descriptor);
     }
-    ReleaseMutex(held);
-    CloseHandle(held);
+    // A mutex of that name that any user could have made first, held or
+    // not, or one that refuses the install: the install never runs
+    // without the lock, and never under another name.
+    for (const wchar_t* squatted : {L"O:WDD:(A;;GA;;;WD)", L"D:(D;;GA;;;WD)"}) {
+        PSECURITY_DESCRIPTOR raw = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(squatted, SDDL_REVISION_1,
+                                                                         &raw, nullptr));
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), raw, FALSE};
+        const ScopedHandle squatter(CreateMutexW(&attributes, FALSE, kInstallMutexName));
+        LocalFree(raw);
+        ASSERT_TRUE(squatter.IsValid());
+        const HostRun refused = bed.Install(Params(118));
+        EXPECT_EQ(refused.code, 10u);
+        EXPECT_EQ(refused.desc, "install lock refused") << Narrow(squatted);
+    }
     EXPECT_FALSE(FolderExists(KillFolder(118)));
     FreeLibrary(library);
 }
