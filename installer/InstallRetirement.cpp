@@ -207,6 +207,10 @@ void CRvInstallerMain::RetireFolderRegistration(const std::wstring& folder) {
 void CRvInstallerMain::RetireStrayFolders() {
     const std::wstring pending = AnsiToWide(m_strStillPending.c_str());
     for (const std::wstring& folder : RecordedOwnedFolders()) {
+        // What this install just moved aside was in use: the next one
+        // deletes it.
+        if (m_bMovedAside && IsSameFolder(folder, MovedAsideFolder()))
+            continue;
         if (!IsRecordedOwnedFolder(folder) || FoldersNest(folder, m_strInstallFolder) ||
             (!m_strInstalledDir.empty() && FoldersNest(folder, m_strInstalledDir)) ||
             (!pending.empty() && FoldersNest(folder, pending)))
@@ -290,14 +294,26 @@ void CRvInstallerMain::RetireInstalled() {
         gone = DeleteOwnedFolder(m_strInstalledDir, true);
         RV_STEP_LOG(kRetireInstalled, "DelInstalledEntries:" << installed << " bret = " << gone);
     } else {
+        // Only what an install moved aside itself, recorded ours, is
+        // deleted there: the temporary folder is the user's.
         const std::wstring movedAside = MovedAsideFolder();
-        if (!movedAside.empty())
-            ShellDelete(movedAside, true);
+        if (!movedAside.empty() && DeleteOwnedFolder(movedAside, false))
+            ForgetOwnedFolder(movedAside);
         gone = DeleteFolderTree(installed) && !PathExists(m_strInstalledDir);
         RV_STEP_LOG(kRetireInstalled, "DelInstalledFolder:" << installed << " bret = " << gone);
-        if (!gone && !movedAside.empty() && MoveFileOrFolder(m_strInstalledDir, movedAside)) {
-            RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
-            gone = true;
+        if (!gone && !movedAside.empty() && !PathExists(movedAside) &&
+            RecordFolderToMove(m_strInstalledDir, movedAside)) {
+            // Recorded before the move, so that a kill cannot leave it
+            // unrecorded; again after it, for a move made by copying, which
+            // gives the copy an identity of its own.
+            gone = MoveFileOrFolder(m_strInstalledDir, movedAside);
+            if (gone) {
+                RecordOwnedFolder(movedAside);
+                m_bMovedAside = true;
+                RV_STEP_LOG(kRetireInstalled, "MovedAside:" << installed);
+            } else {
+                ForgetOwnedFolder(movedAside);
+            }
         }
     }
     if (!gone) {

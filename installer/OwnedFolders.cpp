@@ -78,10 +78,14 @@ ScopedRegKey OpenRecord(REGSAM access) {
     return ScopedRegKey(key);
 }
 
-bool WriteEntry(const std::wstring& folder, const std::vector<std::wstring>& names) {
+// Records `folder` with the identity of the folder at `identityOf` (the
+// same folder, or the one about to be moved to that name).
+bool WriteEntry(const std::wstring& folder,
+                const std::wstring& identityOf,
+                const std::vector<std::wstring>& names) {
     std::wstring identity;
     const std::wstring full = FullFolderPath(folder);
-    if (full.empty() || !ReadFolderIdentity(full, identity))
+    if (full.empty() || !ReadFolderIdentity(identityOf, identity))
         return false;
     for (const std::wstring& name : names)
         identity += kNameSeparator + name;
@@ -118,14 +122,18 @@ bool FindEntry(const std::wstring& folder, OwnedEntry& found) {
 }  // namespace
 
 bool RecordOwnedFolder(const std::wstring& folder) {
-    return WriteEntry(folder, {});
+    return WriteEntry(folder, folder, {});
+}
+
+bool RecordFolderToMove(const std::wstring& folder, const std::wstring& destination) {
+    return WriteEntry(destination, folder, {});
 }
 
 bool RecordProductEntries(const std::wstring& folder, const std::vector<std::wstring>& names) {
     OwnedEntry entry;
     if (FindEntry(folder, entry) && entry.names.empty())
         return true;
-    return !names.empty() && WriteEntry(folder, names);
+    return !names.empty() && WriteEntry(folder, folder, names);
 }
 
 bool ReadRecordedEntries(const std::wstring& folder, std::vector<std::wstring>& names) {

@@ -15,6 +15,11 @@ constexpr wchar_t kOwnedFoldersKey[] = L"SOFTWARE\\PuShellExt\\InstallFolders";
 // Records an existing folder (not a link) as ours, all of it. True when it
 // is recorded.
 bool RecordOwnedFolder(const std::wstring& folder);
+// Records `destination`, where nothing stands yet, as ours with the
+// identity of `folder`, which is about to be moved there: a move keeps a
+// folder's identity, so the record holds once the move is done, and never
+// for anything else put at that name.
+bool RecordFolderToMove(const std::wstring& folder, const std::wstring& destination);
 // Records of an existing folder only the entries directly in it that the
 // product placed there (an earlier release's installation, proven by its
 // registration, in a folder that may hold other files). A folder recorded

@@ -105,6 +105,8 @@ public:
     std::string m_strUnreadableRecord;
     // A "waitdel" folder the start of the install could not delete yet.
     std::string m_strStillPending;
+    // The retirement moved the previous folder to "otdx".
+    bool m_bMovedAside = false;
     // The install folder, computed once at the start of the install body.
     std::wstring m_strInstallFolder;
     // What this install may act on, and the proof of the previous

@@ -359,7 +359,7 @@ TEST(HostileInput, OddNamesGarbageRecordsAndA10MBUserConfigUpgradeCompletely) {
 // carried Task data), names that start with ".." (which Wine's shell delete
 // reads as a step up) in "otdx", and a "waitdel" that holds a special folder
 // redirected below it. Every canary outside the trees must survive, the
-// retired trees must go completely, and the carried data keeps its wide
+// retired trees must go completely, a planted "otdx" stays, and the carried data keeps its wide
 // names. Only in a prefix without drive Z:, where a delete gone astray
 // cannot reach the machine.
 TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
@@ -428,9 +428,9 @@ TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
     EXPECT_FALSE(FolderExists(outside));
     EXPECT_EQ(IniValue(dataConfig, "config", "waitdel"), "<missing>");
     // The retired trees went whole, by their wide names; the carried Task
-    // data kept them.
+    // data kept them. "otdx" is the user's: no install moved anything there.
     EXPECT_FALSE(FolderExists(folderA));
-    EXPECT_FALSE(FolderExists(MovedAside()));
+    EXPECT_EQ(ReadFileBytes(MovedAside() + L"\\sub\\..RvTreeTwin\\planted.txt"), "planted");
     EXPECT_EQ(ReadFileBytes(folderB + L"\\Task\\" + up + up + L"RvTree_Out\\planted.txt"),
               "planted");
 }

@@ -153,6 +153,7 @@ TEST(UpgradeScenario, HeldFilesMoveThePreviousFolderAsideOrLeaveItForTheNextInst
     EXPECT_FALSE(FolderExists(b));
     EXPECT_EQ(WaitDel(), "<missing>");
     EXPECT_FALSE(FolderExists(c));
+    EXPECT_FALSE(FolderExists(MovedAside()));
     EXPECT_EQ(bed.ProbeOverlayModule(key), d + L"\\Dovadi.dll");
 }
 
