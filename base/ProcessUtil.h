@@ -78,8 +78,9 @@ constexpr size_t kRegisterParametersMax = 258;
 DWORD RegisterServer(const char* modulePath, int mode);
 
 // Full access for everyone (the world SID, S-1-1-0) on a file or folder,
-// inherited by files and sub-folders. False when the world SID cannot be
-// built or the path is longer than MAX_PATH - 1 characters (refused);
-// otherwise true, even when the access list could not be changed.
+// inherited by files and sub-folders. True only when the access list was
+// changed: false when the world SID cannot be built, the path is longer
+// than MAX_PATH - 1 characters (refused), or the object's access list
+// cannot be read or written (a missing object among them).
 bool GrantEveryoneAccess(const std::string& path);
 #endif

@@ -37,7 +37,7 @@ bool GrantWorldAccess(const std::string& path, const char* trusteeName) {
                               &currentDacl, nullptr, &rawDescriptor);
     descriptor.Reset(rawDescriptor);
     if (read != ERROR_SUCCESS)
-        return true;
+        return false;
 
     EXPLICIT_ACCESSA access = {};
     access.grfAccessPermissions = kFullAccess;
@@ -57,10 +57,10 @@ bool GrantWorldAccess(const std::string& path, const char* trusteeName) {
         merged = SetEntriesInAclA(1, &access, currentDacl, &rawNewDacl);
     }
     newDacl.Reset(rawNewDacl);
-    if (merged == ERROR_SUCCESS)
-        SetNamedSecurityInfoA(object, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              static_cast<PACL>(newDacl.Get()), nullptr);
-    return true;
+    return merged == ERROR_SUCCESS &&
+           SetNamedSecurityInfoA(object, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, static_cast<PACL>(newDacl.Get()),
+                                 nullptr) == ERROR_SUCCESS;
 }
 
 bool GrantEveryoneAccess(const std::string& path) {

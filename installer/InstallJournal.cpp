@@ -65,9 +65,13 @@ bool InstallJournal::RemovePlaced() const {
     return allGone;
 }
 
-void InstallJournal::RecordOwnership(const std::wstring& folder) {
-    if (!IsRecordedOwnedFolder(folder) && RecordOwnedFolder(folder))
-        m_strOwnershipRecorded = folder;
+bool InstallJournal::RecordOwnership(const std::wstring& folder) {
+    if (IsRecordedOwnedFolder(folder))
+        return true;
+    if (!RecordOwnedFolder(folder))
+        return false;
+    m_strOwnershipRecorded = folder;
+    return true;
 }
 
 void InstallJournal::UndoOwnershipRecord() const {

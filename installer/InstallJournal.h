@@ -25,7 +25,8 @@ public:
     // Records the folder as ours under HKEY_LOCAL_MACHINE unless it already
     // is; UndoOwnershipRecord drops that record again when the roll-back
     // removed the folder, or when the folder was there before this install.
-    void RecordOwnership(const std::wstring& folder);
+    // False when the folder is not recorded ours afterwards.
+    bool RecordOwnership(const std::wstring& folder);
     void UndoOwnershipRecord() const;
 
     // Records the digest of a module just placed (installer/ModuleProof.h);

@@ -133,8 +133,10 @@ int CRvInstallerMain::DoCheckValidInstall() {
         }
     }
     // From here on the folder is ours: recorded where only an administrator
-    // can write, so that the next install may retire it.
-    m_journal.RecordOwnership(folder);
+    // can write, so that the next install may retire it. An installation
+    // without that record could never be retired.
+    if (!m_journal.RecordOwnership(folder))
+        Fail("make dir");
     KillPoint("folder created");
 
     PlaceModules(folder, shellFile.Get(), coreFile.Get());

@@ -22,8 +22,8 @@ TEST(GrantEveryoneAccess, AddsInheritableFullAccessForTheWorld) {
     EXPECT_TRUE(GrantWorldAccess(Narrow(other), "RvNoSuchTrustee"));
     ExpectInheritableFullAccess(other);
 
-    // Nothing to change on a missing object: still true.
-    EXPECT_TRUE(GrantEveryoneAccess(Narrow(scratch / L"missing")));
+    // Nothing is set on a missing object, and that is no success.
+    EXPECT_FALSE(GrantEveryoneAccess(Narrow(scratch / L"missing")));
 }
 
 TEST(GrantEveryoneAccess, RefusesPathsLongerThan259Characters) {

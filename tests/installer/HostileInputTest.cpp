@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/RegistryTreeBackup.h"
 #include "installer/OwnedFolders.h"
 #include "installer/request/InstallRequest.h"
 #include "tests/installer/InstallBed.h"
@@ -172,6 +173,7 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
     const std::string longFolder = "RvHostile_" + std::string(100, 'L');
     bed.Track(AppData(longFolder), L"RvTestHostileN", Widen(kClsidB));
     bed.Track(AppData("RvHostile_N"), L"", L"");
+    bed.Track(AppData("RvHostile_R"), L"", L"");
     const std::wstring dataConfig = InstallBed::DataConfigFile();
     const std::string recordsA = ReadFileBytes(dataConfig);
     // (the profile functions read only the first of sections that differ in
@@ -280,6 +282,32 @@ TEST(HostileInput, RequestsThatCannotInstallLeaveThePreviousInstallationAlone) {
     EXPECT_EQ(IniValue(dataConfig, "config", "waitdel"), "<missing>");
     EXPECT_TRUE(workingFolder.IsIntact());
     EXPECT_EQ(bed.ProbeOverlayModule(keyA), folderA + L"\\" + Widen(kDefaultShellDllName));
+
+    // An install whose folder cannot be recorded ours fails: no later
+    // upgrade could retire it. The record's key is made a registry link to
+    // nowhere, which every write through it refuses.
+    RegistryTreeBackup record;
+    ASSERT_TRUE(record.Save(HKEY_LOCAL_MACHINE, kOwnedFoldersKey, 0));
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey), ERROR_SUCCESS);
+    HKEY link = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOwnedFoldersKey, 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t nowhere[] = L"\\Registry\\Machine\\RvNoSuchRoot\\x";
+    RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(nowhere),
+                   sizeof(nowhere) - sizeof(wchar_t));
+    const HostRun unrecorded = bed.SendRequest(Envelope("{\"subDir\":\"RvHostile_R\"}"));
+    EXPECT_EQ(unrecorded.code, 10u);
+    EXPECT_EQ(unrecorded.desc, "make dir");
+    EXPECT_FALSE(FolderExists(AppData("RvHostile_R")));
+    using DeleteKey = LONG(WINAPI*)(HANDLE);
+    const auto deleteKey = reinterpret_cast<DeleteKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    EXPECT_EQ(deleteKey(link), 0);
+    RegCloseKey(link);
+    ASSERT_TRUE(record.Restore());
+    EXPECT_TRUE(bed.Snapshot(folderA, keyA, clsidA) == previous);
 }
 
 TEST(HostileInput, OddNamesGarbageRecordsAndA10MBUserConfigUpgradeCompletely) {
