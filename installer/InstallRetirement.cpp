@@ -64,6 +64,26 @@ bool IsSameKeyName(const std::string& a, const std::string& b) {
     return first == second;
 }
 
+// Renames `target` (when there) to `replaced`, then `staging` to `target`,
+// all within the new folder; puts `target` back when the second rename
+// fails. Neither rename replaces anything: `replaced` is cleared first.
+bool SwapInCarriedCopy(const std::wstring& staging,
+                       const std::wstring& target,
+                       const std::wstring& replaced) {
+    TreeDeleteOptions inUseAside;
+    inUseAside.renameInUseAside = true;
+    if (!DeleteTree(replaced, inUseAside) || PathExists(replaced))
+        return false;
+    const bool aside = PathExists(target);
+    if (aside && !MoveFileExW(target.c_str(), replaced.c_str(), 0))
+        return false;
+    if (MoveFileExW(staging.c_str(), target.c_str(), 0))
+        return true;
+    if (aside)
+        MoveFileExW(replaced.c_str(), target.c_str(), 0);
+    return false;
+}
+
 }  // namespace
 
 void CRvInstallerMain::CopyOrgFiles() {
@@ -110,16 +130,23 @@ void CRvInstallerMain::CopyOrgFiles() {
                 copied = CopyFolderTree(source, staging);
             }
         }
-        // A rename within the new folder, of this install's own staging copy
-        // onto the name just cleared; it never replaces anything.
-        // The carried data stays open to everyone, as the folder it replaced.
-        if (!copied || !ShellDelete(target, true) ||
-            !MoveFileExW(staging.c_str(), target.c_str(), 0) ||
-            !ApplyFolderRights(target, FolderRights::kEveryoneFull)) {
+        // The carried data stays open to everyone, as the folder it
+        // replaces. That folder is renamed aside, not deleted, and the
+        // staging copy renamed in its place; should that fail, it is renamed
+        // back: the new module's records stay whole for its roll-back.
+        const std::wstring replaced = target + L".replaced";
+        m_journal.BeforePlacing(replaced);
+        if (!copied || !ApplyFolderRights(staging, FolderRights::kEveryoneFull) ||
+            !SwapInCarriedCopy(staging, target, replaced)) {
             ShellDelete(staging, true);
             RV_STEP_LOG(kCopyOrgFiles, "CopyOrgFiles failed: " << WideToAnsi(source));
             throw CRvInstallException(10, 0, "copy org files");
         }
+        // A file held in what was replaced goes at restart.
+        TreeDeleteOptions inUseAside;
+        inUseAside.renameInUseAside = true;
+        if (!DeleteTree(replaced, inUseAside))
+            RV_STEP_LOG(kCopyOrgFiles, "left for restart: " << WideToAnsi(replaced));
         KillPoint("carried");
         if (target == JoinPath(folder, L"Conf")) {
             // The carried-over User file names the previous overlay handler;

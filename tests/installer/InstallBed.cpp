@@ -2,7 +2,12 @@
 
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
 #include <json/json.h>
+
+#include <thread>
+
+#include "base/ScopedHandle.h"
 
 #include "tests/support/Base64Encode.h"
 
@@ -136,6 +141,23 @@ void InstallBed::Track(const std::wstring& folder,
 HostRun InstallBed::Install(const std::string& params, const std::wstring& tmpDir) {
     return SendRequest("{\"tmpDir\":" + JsonText(Narrow(tmpDir)) +
                        ",\"InstallSrcid\":\"77\",\"rspEncode\":\"" + EncodeBase64(params) + "\"}");
+}
+
+HostRun InstallBed::InstallPausedAt(const wchar_t* point,
+                                    const std::string& params,
+                                    const std::function<void()>& meanwhile) {
+    const ScopedHandle paused(CreateEventW(nullptr, TRUE, FALSE, L"RvTestPaused"));
+    const ScopedHandle resume(CreateEventW(nullptr, TRUE, FALSE, L"RvTestResume"));
+    ResetEvent(paused.Get());
+    ResetEvent(resume.Get());
+    HostRun run;
+    ScopedEnvironment pause(L"RV_TEST_PAUSE_AT", point);
+    std::thread host([&] { run = Install(params); });
+    EXPECT_EQ(WaitForSingleObject(paused.Get(), 120000), WAIT_OBJECT_0) << Narrow(point);
+    meanwhile();
+    SetEvent(resume.Get());
+    host.join();
+    return run;
 }
 
 std::vector<HostRun> InstallBed::InstallAtOnce(const std::vector<std::string>& params) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ public:
     HostRun Install(const std::string& params) { return Install(params, Payload()); }
     // Sends the request file content through the host byte for byte.
     HostRun SendRequest(const std::string& request);
+    // Installs with the host paused at the kill point `point` while
+    // `meanwhile` runs (RV_TEST_PAUSE_AT).
+    HostRun InstallPausedAt(const wchar_t* point,
+                            const std::string& params,
+                            const std::function<void()>& meanwhile);
     // Starts one host for each set of parameters at once, and waits for all.
     std::vector<HostRun> InstallAtOnce(const std::vector<std::string>& params);
 

@@ -278,19 +278,10 @@ TEST(OwnershipScenario, ModulesChangedSinceTheyWerePlacedAreNeverRun) {
     // The new module is swapped for another between its placement and its
     // registration: the install fails and runs neither, and C stays.
     const InstallSnapshot installedC = bed.Snapshot(folderC, kKeyC, kClsidC);
-    HANDLE paused = CreateEventW(nullptr, TRUE, FALSE, L"RvTestPaused");
-    HANDLE resume = CreateEventW(nullptr, TRUE, FALSE, L"RvTestResume");
-    HostRun swapped;
-    {
-        ScopedEnvironment pause(L"RV_TEST_PAUSE_AT", L"modules placed");
-        std::thread host([&] { swapped = bed.Install(Params(L"RvProof_D", kKeyD, kClsidD)); });
-        EXPECT_EQ(WaitForSingleObject(paused, 120000), WAIT_OBJECT_0);
-        EXPECT_TRUE(CopyFileW(recorder.c_str(), (folderD + L"\\Dovadi.dll").c_str(), FALSE));
-        SetEvent(resume);
-        host.join();
-    }
-    CloseHandle(paused);
-    CloseHandle(resume);
+    const HostRun swapped =
+        bed.InstallPausedAt(L"modules placed", Params(L"RvProof_D", kKeyD, kClsidD), [&] {
+            EXPECT_TRUE(CopyFileW(recorder.c_str(), (folderD + L"\\Dovadi.dll").c_str(), FALSE));
+        });
     EXPECT_EQ(swapped.code, 10u);
     EXPECT_EQ(swapped.desc, "error regerror");
     EXPECT_FALSE(WasLoaded(L"Dovadi.dll"));

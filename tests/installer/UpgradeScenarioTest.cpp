@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "installer/OwnedFolders.h"
@@ -94,8 +95,19 @@ TEST(UpgradeScenario, RunningInstallationIsReplacedWithNothingLost) {
         ScopedEnvironment failing(L"RV_TEST_SHELL_REGISTRATION", L"fail");
         ASSERT_EQ(bed.Install(Params(L"RvUp_B", keyB, kClsidB)).desc, "error regerror");
     }
-    const HostRun run = bed.Install(Params(L"RvUp_B", keyB, kClsidB));
+    // While it carries A's data over, a user holds a file of B's own Conf:
+    // the carried copy still takes its place (Wine renames a folder with a
+    // file open inside; Windows refuses, and the upgrade then fails with
+    // B's records whole for its roll-back).
+    const std::wstring heldInB = folderB + L"\\Conf\\held.dat";
+    std::unique_ptr<OpenFileHandle> held;
+    const HostRun run = bed.InstallPausedAt(L"registered", Params(L"RvUp_B", keyB, kClsidB), [&] {
+        ASSERT_TRUE(WriteFileBytes(heldInB, "b"));
+        held.reset(new OpenFileHandle(heldInB, FILE_SHARE_READ));
+    });
+    held.reset();
     ASSERT_EQ(run.code, 0u) << run.desc;
+    EXPECT_FALSE(FileExists(heldInB));
     EXPECT_TRUE(WaitForCoreModule(false));
 
     // A's own records and data live on in B, with B's records on top.
