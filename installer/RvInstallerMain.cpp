@@ -18,6 +18,12 @@ bool EncodeAnsi(const std::u16string& text, std::string& ansi) {
     return WideToAnsiExact(std::wstring(text.begin(), text.end()), ansi);
 }
 
+bool IsAnsiLeadByte(unsigned char byte) {
+    return IsDBCSLeadByteEx(CP_ACP, byte) != FALSE;
+}
+
+constexpr AnsiCodePage kAnsiCodePage = {EncodeAnsi, IsAnsiLeadByte};
+
 }  // namespace
 
 int CRvInstallerMain::DoInstall(const char* request, char*& result) {
@@ -73,7 +79,7 @@ int CRvInstallerMain::ReportBusy(const char* request, char*& result, const char*
 
 bool CRvInstallerMain::ReadRequest(const char* request) {
     InstallEnvelope envelope;
-    if (!request || !ReadInstallRequest(std::string(request), envelope, m_request, EncodeAnsi))
+    if (!request || !ReadInstallRequest(std::string(request), envelope, m_request, kAnsiCodePage))
         return false;
     ApplyEnvelope(envelope);
     return true;
@@ -81,7 +87,7 @@ bool CRvInstallerMain::ReadRequest(const char* request) {
 
 bool CRvInstallerMain::ParseEnvelope(const std::string& text) {
     InstallEnvelope envelope;
-    if (!ParseInstallEnvelope(text, envelope, EncodeAnsi))
+    if (!ParseInstallEnvelope(text, envelope, kAnsiCodePage))
         return false;
     ApplyEnvelope(envelope);
     return true;

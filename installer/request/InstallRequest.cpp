@@ -66,10 +66,11 @@ bool InstallRequest::IsUnencodable(const char* key) const {
     return false;
 }
 
-bool InstallRequest::Parse(const std::string& text, bool* rejected, AnsiEncoder encode) {
+bool InstallRequest::Parse(const std::string& raw, bool* rejected, const AnsiCodePage& codePage) {
     if (rejected) {
         *rejected = false;
     }
+    const std::string text = EscapeTrailBackslashes(raw, codePage.isLeadByte);
     Json::Value document;
     if (!ParseJsonObjectText(text, document)) {
         return false;
@@ -82,7 +83,7 @@ bool InstallRequest::Parse(const std::string& text, bool* rejected, AnsiEncoder 
     InstallRequest parsed(*this);
     TakeJsonInteger(root, "reg", parsed.reg);
     TakeJsonInteger(root, "ec", parsed.ec);
-    const JsonAnsiStrings strings(text, encode);
+    const JsonAnsiStrings strings(text, codePage.encode);
     parsed.unencodable.clear();
     const auto takeString = [&](const char* key, std::string& field) {
         if (!strings.Take(root, key, field))

@@ -43,9 +43,11 @@ struct InstallRequest {
     // number, array or object) sets *rejected and returns false: such a
     // request is unusable as a whole. *rejected (when given) is false
     // otherwise. Whenever it returns false, the fields are unchanged.
-    // Strings are read as ANSI text through `encode`
+    // Strings are read as ANSI text of `codePage`
     // (installer/request/JsonAnsiText.h).
-    bool Parse(const std::string& text, bool* rejected = nullptr, AnsiEncoder encode = nullptr);
+    bool Parse(const std::string& text,
+               bool* rejected = nullptr,
+               const AnsiCodePage& codePage = {});
 };
 
 // Default identity of the overlay handler and the install location.

@@ -71,6 +71,39 @@ bool EncodeRun(const std::u16string& run, AnsiEncoder encode, std::string& text)
 
 }  // namespace
 
+std::string EscapeTrailBackslashes(const std::string& document, AnsiLeadByte isLeadByte) {
+    if (isLeadByte == nullptr)
+        return document;
+    std::string escaped;
+    escaped.reserve(document.size());
+    bool inString = false;
+    for (size_t at = 0; at < document.size(); ++at) {
+        const char c = document[at];
+        escaped += c;
+        if (!inString) {
+            inString = c == '"';
+            continue;
+        }
+        const char next = at + 1 < document.size() ? document[at + 1] : '\0';
+        if (c == '"') {
+            inString = false;
+        } else if (c == '\\') {
+            // An escape: its second byte is never a quote that ends the string.
+            if (at + 1 < document.size())
+                escaped += document[++at];
+        } else if (isLeadByte(static_cast<unsigned char>(c)) && next != '\0' && next != '"') {
+            ++at;
+            escaped += next;
+            const bool alreadyEscaped = at + 1 < document.size() && document[at + 1] == '\\';
+            if (next == '\\' && alreadyEscaped)
+                escaped += document[++at];
+            else if (next == '\\')
+                escaped += '\\';
+        }
+    }
+    return escaped;
+}
+
 bool DecodeJsonLiteralAsAnsi(const std::string& literal,
                              AnsiEncoder encode,
                              std::string& text,

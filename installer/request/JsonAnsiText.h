@@ -16,6 +16,26 @@ class Value;
 // Encodes UTF-16 text in the ANSI code page; false when the code page
 // cannot hold it exactly (`ansi` then holds what could be made of it).
 using AnsiEncoder = bool (*)(const std::u16string& text, std::string& ansi);
+// True for a byte that starts a double-byte character of the ANSI code page.
+using AnsiLeadByte = bool (*)(unsigned char byte);
+
+// The ANSI code page as the request reader needs it; either may be null
+// (then \u escapes keep JsonCpp's UTF-8 bytes, and every byte counts as a
+// character of its own).
+struct AnsiCodePage {
+    AnsiEncoder encode = nullptr;
+    AnsiLeadByte isLeadByte = nullptr;
+};
+
+// The document with every raw double-byte character inside a string
+// literal whose trail byte is a backslash (0x5C: GBK 乗, Big5 許,
+// Shift-JIS 表) written as its lead byte and an escaped backslash, so that
+// a JSON reader, which reads bytes, keeps the character whole instead of
+// taking its trail byte for an escape. A second backslash right after such
+// a character counts as that escape already: writers that escape byte by
+// byte (JsonCpp's own) send the character so. Without `isLeadByte` the
+// document is returned as it is.
+std::string EscapeTrailBackslashes(const std::string& document, AnsiLeadByte isLeadByte);
 
 // Decodes a JSON string literal (with its quotes, as the reader found it):
 // bytes outside escapes are kept, an escape of an ASCII character becomes

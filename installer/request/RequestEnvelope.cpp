@@ -4,7 +4,10 @@
 
 #include "installer/request/JsonKinds.h"
 
-bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope, AnsiEncoder encode) {
+bool ParseInstallEnvelope(const std::string& raw,
+                          InstallEnvelope& envelope,
+                          const AnsiCodePage& codePage) {
+    const std::string text = EscapeTrailBackslashes(raw, codePage.isLeadByte);
     Json::Value document;
     if (!ParseJsonObjectText(text, document)) {
         return false;
@@ -17,7 +20,7 @@ bool ParseInstallEnvelope(const std::string& text, InstallEnvelope& envelope, An
     if (IsJsonLargeUnsigned(ver)) {
         envelope.m_nVer = ver.asUInt();
     }
-    const JsonAnsiStrings strings(text, encode);
+    const JsonAnsiStrings strings(text, codePage.encode);
     envelope.m_bTmpDirUnencodable = !strings.Take(root, "tmpDir", envelope.m_strTmpDir);
     strings.Take(root, "InstallSrcid", envelope.m_strInstallSrcid);
     const Json::Value& update = root["bUpdate"];

@@ -20,7 +20,7 @@ struct InstallEnvelope {
 // (boolean) and "rspEncode" when each has its kind; other keys and values
 // of another kind leave the fields alone. False on a syntax error or a root
 // that is neither an object nor null (null reads as an empty object).
-// Strings are read as ANSI text through `encode` (installer/request/JsonAnsiText.h).
+// Strings are read as ANSI text of `codePage` (installer/request/JsonAnsiText.h).
 bool ParseInstallEnvelope(const std::string& text,
                           InstallEnvelope& envelope,
-                          AnsiEncoder encode = nullptr);
+                          const AnsiCodePage& codePage = {});

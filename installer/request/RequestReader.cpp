@@ -5,12 +5,12 @@
 bool ReadInstallRequest(const std::string& text,
                         InstallEnvelope& envelope,
                         InstallRequest& request,
-                        AnsiEncoder encode) {
+                        const AnsiCodePage& codePage) {
     InstallEnvelope read;
-    if (!ParseInstallEnvelope(text, read, encode))
+    if (!ParseInstallEnvelope(text, read, codePage))
         return false;
     bool rejected = false;
-    request.Parse(DecodeBase64Text(read.m_strRspEncode), &rejected, encode);
+    request.Parse(DecodeBase64Text(read.m_strRspEncode), &rejected, codePage);
     if (rejected)
         return false;
     envelope = read;

@@ -13,8 +13,8 @@
 // request unusable. False for an unusable request (not JSON, a root that is
 // neither an object nor null, or such values): then neither `envelope` nor
 // `request` changes. On success `envelope` holds the envelope read.
-// Strings of both layers are read as ANSI text through `encode`.
+// Strings of both layers are read as ANSI text of `codePage`.
 bool ReadInstallRequest(const std::string& text,
                         InstallEnvelope& envelope,
                         InstallRequest& request,
-                        AnsiEncoder encode = nullptr);
+                        const AnsiCodePage& codePage = {});

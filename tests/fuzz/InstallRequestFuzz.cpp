@@ -389,7 +389,7 @@ void CheckEscapedText(const std::string& text) {
             return;
     }
     InstallRequest plain, ansi;
-    if (!plain.Parse(text) || !ansi.Parse(text, nullptr, EncodeLatin1))
+    if (!plain.Parse(text) || !ansi.Parse(text, nullptr, {EncodeLatin1, nullptr}))
         return;
     for (const StringKey& key : kStringKeys) {
         const std::string& utf8 = plain.*key.field;

@@ -28,7 +28,7 @@ struct Texts {
 
 Texts ForCodePage(UINT codePage) {
     if (codePage == 936)
-        return {L"通达信", L"通达信\\插件", L"通达信\\插件二", L"Jörg", L"通达信图标"};
+        return {L"通达信", L"通达信\\乗插件", L"通达信\\插件二", L"Jörg", L"通达信图标"};
     return {L"Börse Müller", L"Börse Müller\\Daten", L"Börse Müller\\Daten2", L"通达信",
             L"Prüfung"};
 }
@@ -65,6 +65,15 @@ std::string RawLiteral(const std::string& bytes) {
 }
 std::string RawAnsi(const std::wstring& text) {
     return RawLiteral(Narrow(text));
+}
+// Raw bytes as a writer that knows the code page's characters sends them:
+// only a backslash of its own is escaped, never the trail byte 0x5C of a
+// double-byte character (GBK 乗 is 81 5C).
+std::string RawCharacters(const std::wstring& text) {
+    std::string literal = "\"";
+    for (wchar_t c : text)
+        literal += c == L'\\' ? std::string("\\\\") : Narrow(std::wstring(1, c));
+    return literal + "\"";
 }
 
 std::string Params(const std::string& subDir,
@@ -112,6 +121,8 @@ TEST(CodePageScenario, UserOfTheCodePage) {
     const HostRun escaped =
         bed.Install(Params(Escaped(text.folder), "\"RvCpKeyA\"", kClsidA, local));
     EXPECT_EQ(escaped.desc, "same folder");
+    EXPECT_EQ(bed.Install(Params(RawCharacters(text.folder), "\"RvCpKeyA\"", kClsidA, local)).desc,
+              "same folder");
     // So does a hand-written request to the host, which reads it as UTF-8
     // and refuses other bytes.
     const auto handWritten = [&](const std::string& subDir) {

@@ -259,8 +259,36 @@ TEST(InstallRequest, EscapedCharactersBecomeTheCodePagesBytes) {
     InstallRequest request;
     ASSERT_TRUE(request.Parse(
         "{\"subDir\":\"raw \xF6, \\u00f6\\\\\\u0041\",\"CoreDllName\":\"\\u4E2D\\uDC00.dll\"}",
-        nullptr, EncodeLatin1));
+        nullptr, {EncodeLatin1, nullptr}));
     EXPECT_EQ(request.subDir, "raw \xF6, \xF6\\A");
     EXPECT_EQ(request.CoreDllName, "??.dll");
     EXPECT_EQ(request.unencodable, Strings{"CoreDllName"});
+}
+
+TEST(InstallRequest, DoubleByteCharactersEndingInABackslashStayWhole) {
+    // Shift-JIS: 表 is 95 5C, 申 is 90 5C. Raw, at the end of a string and
+    // before an escape; and as byte-wise writers send it, the trail byte
+    // escaped.
+    const AnsiCodePage shiftJis = {nullptr, [](unsigned char byte) {
+                                       return (byte >= 0x81 && byte <= 0x9F) ||
+                                              (byte >= 0xE0 && byte <= 0xFC);
+                                   }};
+    const struct {
+        const char* doc;
+        const char* subDir;
+    } cases[] = {
+        {"{\"subDir\":\"\x95\\\"}", "\x95\\"},
+        {"{\"subDir\":\"a\x95\\\x90\\b\\\\c\\u0041\"}", "a\x95\\\x90\\b\\cA"},
+        {"{\"subDir\":\"\x95\\\\\x90\\\\x\"}", "\x95\\\x90\\x"},
+        {"{\"subDir\":\"\x95\"}", "\x95"},
+    };
+    for (const auto& c : cases) {
+        InstallRequest request;
+        EXPECT_TRUE(request.Parse(c.doc, nullptr, shiftJis)) << c.doc;
+        EXPECT_EQ(request.subDir, c.subDir) << c.doc;
+    }
+    // Single-byte code pages keep reading every backslash as JSON does.
+    InstallRequest plain;
+    EXPECT_TRUE(plain.Parse("{\"subDir\":\"\x95\\\\\"}"));
+    EXPECT_EQ(plain.subDir, "\x95\\");
 }
