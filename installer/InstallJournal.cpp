@@ -53,11 +53,11 @@ bool InstallJournal::RemovePlaced() const {
         if (!PathExists(*it))
             continue;
         // The folder is open to every user: what stands at a placed path
-        // now may be a link planted since, and only the link goes then.
+        // now may be a link planted since, and only the link goes then. A
+        // folder that was not there goes with what is in it now (the data
+        // carried into it); the walk never follows a link inside.
         if (IsLinkPath(*it))
             RemoveLinkItself(*it);
-        else if (IsDirectory(*it))
-            DeleteEmptyFolder(*it);  // only when nothing else is in it
         else
             DeleteTree(*it, inUseAside);
         allGone = allGone && !PathExists(*it);

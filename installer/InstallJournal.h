@@ -50,8 +50,8 @@ public:
 
     // Removes what the install put on disk: the folder it created with
     // everything in it, or, inside a folder that existed before, only the
-    // files and folders it placed (newest first; a folder only when it is
-    // empty then). True when all of that is gone.
+    // files and folders it placed (newest first; a folder with what is in
+    // it). True when all of that is gone.
     bool RemovePlaced() const;
 
 private:

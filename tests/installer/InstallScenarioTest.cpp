@@ -288,6 +288,15 @@ TEST(InstallScenario, EachFailureUndoesOnlyItsOwnWorkAndKeepsThePreviousInstalla
         {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "read config.dat", {}, dataConfig},
         {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "read Config.ini", {}, userA},
         {L"RvE2E_Fail", InstallBed::Payload(), L"", kClsidB, "write config.dat", {}, {}},
+        // Past the carry-over, in a folder that was there: the carried
+        // trees go too.
+        {L"RvE2E_Existing",
+         InstallBed::Payload(),
+         L"",
+         kClsidB,
+         "write config.dat",
+         Names({L"keep", L"keep.txt"}),
+         {}},
     };
     if (RunsUnderWow64()) {
         // A 32-bit module under the 64-bit name registers in the 32-bit view,
