@@ -31,6 +31,12 @@ std::wstring ExtendedPath(const std::wstring& fullPath) {
     return kExtendedPrefix + fullPath;
 }
 
+std::wstring WithoutVolume(const std::wstring& extended) {
+    if (extended.size() < 7 || extended.compare(0, 4, L"\\\\?\\") != 0 || extended[5] != L':')
+        return std::wstring();
+    return extended.substr(6);
+}
+
 namespace {
 
 FILETIME ToFileTime(const LARGE_INTEGER& time) {
@@ -50,6 +56,16 @@ bool EntryHandle::CreateNew(const std::wstring& path, DWORD access) {
     return m_file.IsValid();
 }
 
+bool EntryHandle::ReadIndex() {
+    IO_STATUS_BLOCK status = {};
+    LARGE_INTEGER index = {};
+    if (NtQueryInformationFile(m_file.Get(), &status, &index, sizeof(index),
+                               FileInternalInformation) < 0)
+        return false;
+    m_index = static_cast<std::uint64_t>(index.QuadPart);
+    return true;
+}
+
 bool EntryHandle::Open(const std::wstring& path, DWORD access) {
     m_attributes = INVALID_FILE_ATTRIBUTES;
     m_file.Reset(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
@@ -57,21 +73,18 @@ bool EntryHandle::Open(const std::wstring& path, DWORD access) {
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!m_file.IsValid())
         return false;
-    IO_STATUS_BLOCK status = {};
-    LARGE_INTEGER index = {};
-    if (NtQueryInformationFile(m_file.Get(), &status, &index, sizeof(index),
-                               FileInternalInformation) < 0) {
+    if (!ReadIndex()) {
         m_file.Reset();
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    m_index = static_cast<std::uint64_t>(index.QuadPart);
     return true;
 }
 
-bool EntryHandle::ReadId(FileObjectId& id) const {
+bool EntryHandle::ReadId(FileObjectId& id) {
     BY_HANDLE_FILE_INFORMATION info = {};
-    if (!m_file.IsValid() || !GetFileInformationByHandle(m_file.Get(), &info))
+    if (!m_file.IsValid() || !GetFileInformationByHandle(m_file.Get(), &info) ||
+        (m_index == 0 && !ReadIndex()))
         return false;
     id.volume = info.dwVolumeSerialNumber;
     id.index = m_index;
@@ -135,6 +148,15 @@ std::wstring EntryHandle::PathWithoutVolume() const {
         path.resize(length + 1);
     }
     return std::wstring();
+}
+
+bool EntryHandle::IsNamedElsewhere(const std::wstring& expected) const {
+    if (expected.empty())
+        return false;
+    const std::wstring named = PathWithoutVolume();
+    return !named.empty() &&
+           CompareStringOrdinal(named.c_str(), static_cast<int>(named.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
 }
 
 DWORD EntryHandle::LinkCount() const {

@@ -34,6 +34,9 @@ struct ListedEntry {
 // and no name (one ending in dots or spaces, say) read as another. Empty
 // for a path that has no absolute root.
 std::wstring ExtendedPath(const std::wstring& fullPath);
+// The path of `extended` ("\\?\C:\...") without its volume, as the system
+// names an opened object ("\..."); empty for a path of another form.
+std::wstring WithoutVolume(const std::wstring& extended);
 
 class EntryHandle {
 public:
@@ -52,7 +55,7 @@ public:
     // The volume and file index. On Wine the volume costs about half a
     // millisecond, fifty times as much as the rest of an open: the walk
     // asks for it only at the top of a tree.
-    bool ReadId(FileObjectId& id) const;
+    bool ReadId(FileObjectId& id);
     // Attributes as the handle reports them, read on first use (0 when
     // they cannot be read). The walk takes the attributes and times of an
     // entry from its folder's listing once the entry is proven to be the
@@ -80,6 +83,11 @@ public:
     // is the path the name leads to: a Unix link to a file opens as that
     // file, which is named by its own path, not the link's.
     std::wstring PathWithoutVolume() const;
+    // True when the system names the opened object by another path than
+    // `expected` (a path without its volume; an empty one proves nothing):
+    // the name was a link that did not show as one (on Wine, a Unix link),
+    // and the handle holds what it leads to.
+    bool IsNamedElsewhere(const std::wstring& expected) const;
     // How many names (hard links) the file has; 0 when unknown.
     DWORD LinkCount() const;
 
@@ -90,6 +98,9 @@ public:
     bool RenameTo(const std::wstring& path, bool replaceExisting) const;
 
 private:
+    // Reads the file index (once: a handle created new has none yet).
+    bool ReadIndex();
+
     ScopedFile m_file;
     std::uint64_t m_index = 0;
     mutable DWORD m_attributes = INVALID_FILE_ATTRIBUTES;

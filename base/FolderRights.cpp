@@ -4,6 +4,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "base/HeldFolder.h"
 #include "base/ScopedHandle.h"
 
 namespace {
@@ -48,6 +49,11 @@ bool CreateFolderWithRights(const std::wstring& folder, FolderRights rights) {
 }
 
 bool ApplyFolderRights(const std::wstring& path, FolderRights rights) {
+    HeldFolder folder;
+    return folder.Hold(path, kFolderRightsAccess) && ApplyFolderRights(folder.Get(), rights);
+}
+
+bool ApplyFolderRights(HANDLE object, FolderRights rights) {
     const ScopedLocalMemory descriptor = MakeDescriptor(rights);
     BOOL present = FALSE, defaulted = FALSE;
     PACL dacl = nullptr;
@@ -56,12 +62,13 @@ bool ApplyFolderRights(const std::wstring& path, FolderRights rights) {
         !present || dacl == nullptr ||
         !GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted))
         return false;
-    LPWSTR name = const_cast<LPWSTR>(path.c_str());
     const SECURITY_INFORMATION protectedDacl =
         DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
-    if (SetNamedSecurityInfoW(name, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | protectedDacl,
-                              owner, nullptr, dacl, nullptr) == ERROR_SUCCESS)
+    // A process that may not name Administrators as the owner (one that is
+    // not elevated) still sets the access list.
+    if (SetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | protectedDacl, owner,
+                        nullptr, dacl, nullptr) == ERROR_SUCCESS)
         return true;
-    return SetNamedSecurityInfoW(name, SE_FILE_OBJECT, protectedDacl, nullptr, nullptr, dacl,
-                                 nullptr) == ERROR_SUCCESS;
+    return SetSecurityInfo(object, SE_FILE_OBJECT, protectedDacl, nullptr, nullptr, dacl,
+                           nullptr) == ERROR_SUCCESS;
 }

@@ -5,6 +5,8 @@
 // stays open to everyone. Installer library only; never throws.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 enum class FolderRights {
@@ -29,4 +31,14 @@ bool CreateFolderWithRights(const std::wstring& folder, FolderRights rights);
 // access list could not be set. (Wine 8 keeps no descriptor: it maps the
 // access list onto the Unix permission bits and reads the owner back as
 // the Unix user.)
+//
+// The folder is opened itself, never through a link, and only when it is a
+// plain folder the system names by that path (base/HeldFolder.h); the
+// descriptor is set through that handle.
 bool ApplyFolderRights(const std::wstring& path, FolderRights rights);
+// The same through a handle opened with READ_CONTROL, WRITE_DAC and
+// WRITE_OWNER.
+bool ApplyFolderRights(HANDLE object, FolderRights rights);
+
+// The access a handle needs for ApplyFolderRights.
+constexpr DWORD kFolderRightsAccess = READ_CONTROL | WRITE_DAC | WRITE_OWNER;

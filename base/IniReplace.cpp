@@ -4,10 +4,13 @@
 
 #include <cstdio>
 
+#include "base/EntryHandle.h"
 #include "base/FolderLinks.h"
+#include "base/HeldFolder.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
 #include "base/TreeWalk.h"
@@ -61,35 +64,87 @@ bool WriteAndCheck(const std::wstring& file, const IniEntry& entry) {
     return WideToAnsi(read) == expected || (expected.empty() && read == L"\x01");
 }
 
+bool IsObject(EntryHandle& handle, const FileObjectId& id) {
+    FileObjectId opened;
+    return handle.ReadId(opened) && opened == id;
+}
+
+// Creates `copy` (extended form) anew, holding the contents of `target`
+// when that is there. The target is read through a handle on itself: a
+// link there (a reparse point, a Unix link named elsewhere, a second name
+// of another file) is refused, never read, as is a read-only file, which
+// Windows would not let the copy replace.
+bool CreateCopyOf(const std::wstring& target, const std::wstring& copy, FileObjectId& copyId) {
+    EntryHandle source;
+    const bool exists = source.Open(target, GENERIC_READ);
+    if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (exists &&
+        (source.IsFolder() || source.IsLink() || source.IsNamedElsewhere(WithoutVolume(target)) ||
+         source.LinkCount() != 1 || (source.Attributes() & FILE_ATTRIBUTE_READONLY) != 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    EntryHandle created;
+    if (!created.CreateNew(copy, GENERIC_WRITE | FILE_READ_ATTRIBUTES) || !created.ReadId(copyId))
+        return false;
+    bool complete = true;
+    std::vector<char> buffer(64 * 1024);
+    for (DWORD read = 0; exists && complete;) {
+        complete = ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                            nullptr) != FALSE;
+        if (!complete || read == 0)
+            break;
+        DWORD wrote = 0;
+        complete = WriteFile(created.Get(), buffer.data(), read, &wrote, nullptr) && wrote == read;
+    }
+    if (!complete) {
+        const DWORD error = GetLastError();
+        created.Close();
+        DeleteTree(copy, TreeDeleteOptions());
+        SetLastError(error);
+    }
+    return complete;
+}
+
 }  // namespace
 
 bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries) {
     const std::wstring fresh = FreshNameBeside(file);
     if (file.empty() || fresh.size() >= MAX_PATH)
         return false;
-    // A file that is there must be read whole, or its other records would
-    // be lost with the replacement.
-    if (PathExists(file)) {
-        // A read-only file is not replaced, as Windows refuses to (Wine
-        // would replace it).
-        const DWORD attributes = GetFileAttributesW(file.c_str());
-        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return false;
-        }
-        if (!CopyFileW(file.c_str(), fresh.c_str(), TRUE))
-            return false;
-        SetFileAttributesW(fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The folder is checked and held by handle for the whole write: a link
+    // planted there, or the folder swapped for one, never takes the writes
+    // elsewhere.
+    HeldFolder folder;
+    if (!folder.Hold(ParentPath(file))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
     }
-    bool written = true;
+    const std::wstring target = ExtendedPath(FullFolderPath(file));
+    const std::wstring copy = ExtendedPath(FullFolderPath(fresh));
+    FileObjectId copyId;
+    if (target.empty() || copy.empty() || !CreateCopyOf(target, copy, copyId))
+        return false;
+    // The copy is written by name while a handle keeps it from being
+    // renamed or deleted (the profile functions open it beside that handle).
+    EntryHandle held;
+    bool written = held.Open(copy, 0) && IsObject(held, copyId);
     for (const IniEntry& entry : entries)
         written = written && WriteAndCheck(fresh, entry);
     KillPoint("ini written");
-    if (written && MoveFileExW(fresh.c_str(), file.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    held.Close();
+    EntryHandle mover;
+    const bool moved = written && mover.Open(copy, GENERIC_WRITE | DELETE) &&
+                       IsObject(mover, copyId) && FlushFileBuffers(mover.Get()) &&
+                       mover.RenameTo(target, true);
+    if (moved)
         return true;
     const DWORD error = GetLastError();
-    DeleteFileW(fresh.c_str());
+    if (mover.IsOpen() && IsObject(mover, copyId))
+        mover.MarkForDeletion();
+    else
+        DeleteTree(copy, TreeDeleteOptions());
     SetLastError(error);
     return false;
 }

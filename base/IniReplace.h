@@ -1,8 +1,11 @@
 // Writes to an INI file that a kill cannot leave half-written: the entries
 // go into a copy of the file beside it, are read back, and the copy then
-// replaces the file in one step (MoveFileExW with REPLACE_EXISTING and
-// WRITE_THROUGH). The file stays the INI file the profile functions read.
-// Installer library only.
+// replaces the file in one step (renamed over it through its own handle,
+// its data flushed first). The file stays the INI file the profile
+// functions read. Everything is done by handle where the writer runs
+// elevated and the folder is open to every user: the folder is held for
+// the whole write, the file is read through a handle on itself, and the
+// copy is held while it is written. Installer library only.
 #pragma once
 
 #include <string>
@@ -15,10 +18,12 @@ struct IniEntry {
     bool remove = false;  // removes the key instead
 };
 
-// Applies the entries to `file` (created when missing), keeping everything
-// else in it. False when the file exists but is read-only or cannot be
-// read, a write or its read-back fails, or the replacement fails: the file
-// is then as it was.
+// Applies the entries to `file` (a full path; created when missing),
+// keeping everything else in it. False when the file's folder is not a
+// plain folder at its name (a link, or below a swapped one), when the file
+// exists but is a link, read-only or cannot be read, when a write or its
+// read-back fails, or when the replacement fails: the file is then as it
+// was.
 bool ReplaceIniEntries(const std::wstring& file, const std::vector<IniEntry>& entries);
 
 // True for the name ReplaceIniEntries gives its copy: "rv", twelve

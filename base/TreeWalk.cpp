@@ -128,26 +128,6 @@ bool DeleteOpenedFile(const EntryHandle& file,
     return false;
 }
 
-// The path of `extended` ("\\?\C:\...") without its volume, as the
-// system names an opened file; empty for a path of another form.
-std::wstring WithoutVolume(const std::wstring& extended) {
-    if (extended.size() < 7 || extended.compare(0, 4, L"\\\\?\\") != 0 || extended[5] != L':')
-        return std::wstring();
-    return extended.substr(6);
-}
-
-// True when the opened file is known by another path than `expected`:
-// the name is a link the listing did not show as one (on Wine, a Unix link
-// to a file), and the handle holds what it leads to.
-bool LeadsElsewhere(const EntryHandle& file, const std::wstring& expected) {
-    if (expected.empty())
-        return false;
-    const std::wstring named = file.PathWithoutVolume();
-    return !named.empty() &&
-           CompareStringOrdinal(named.c_str(), static_cast<int>(named.size()), expected.c_str(),
-                                static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL;
-}
-
 // Deletes files of one folder by name: a file of the walk's own, made in
 // that folder on first use, is renamed over each name to delete, which
 // replaces the name whatever it is and never touches what a link leads to
@@ -295,7 +275,7 @@ private:
         // Not replaceable as a name: deleted through its own handle, unless
         // that handle holds what a link leads to (left then).
         if (!OpenFileForDelete(path, handle) || !handle.IsListedEntry(entry) ||
-            LeadsElsewhere(handle, named))
+            handle.IsNamedElsewhere(named))
             return false;
         return DeleteOpenedFile(handle, entry.attributes, path, m_options.renameInUseAside);
     }
@@ -468,7 +448,7 @@ bool DeleteTree(const std::wstring& path, const TreeDeleteOptions& options) {
         return opened == Top::kMissing;
     try {
         if (!top.IsFolder()) {
-            if (LeadsElsewhere(top, WithoutVolume(extended))) {
+            if (top.IsNamedElsewhere(WithoutVolume(extended))) {
                 top.Close();
                 return NameEraser(ParentPath(extended)).Erase(extended);
             }

@@ -59,6 +59,7 @@ void CRvInstallerMain::ReadInstalledRecord() {
 }
 
 void CRvInstallerMain::WriteUserRecords(const std::vector<IniEntry>& entries) {
+    CheckFolderHeld("write Config.ini");
     EnsureUserConfigFolder();
     const std::wstring conf = InstallProductConfig().GetConfigFolder();
     if (conf.empty() ||

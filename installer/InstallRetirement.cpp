@@ -103,6 +103,7 @@ void CRvInstallerMain::CopyOrgFiles() {
                     "no records to carry over in: " << WideToAnsi(m_strInstalledDir));
         return;
     }
+    CheckFolderHeld("copy org files");
     const std::wstring& folder = m_strInstallFolder;
     for (const wchar_t* name : {L"Conf", L"Task"}) {
         const std::wstring source = JoinPath(m_strInstalledDir, name);

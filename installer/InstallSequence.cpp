@@ -122,8 +122,11 @@ int CRvInstallerMain::DoCheckValidInstall() {
     // administrators and SYSTEM may change what lies in it. A folder that
     // was there already gets them too, and is taken over only when it is
     // still empty (or ours) under them: a file added before could stay.
-    if (!m_journal.CreateFolder(folder) ||
-        !ApplyFolderRights(folder, FolderRights::kAdministratorsOnly))
+    // The folder is held by handle from here to the end of the install (no
+    // one may rename or delete it, nor a folder above it), and its rights
+    // are set through that handle: every later write by name lands in it.
+    if (!m_journal.CreateFolder(folder) || !m_heldFolder.Hold(folder, kFolderRightsAccess) ||
+        !ApplyFolderRights(m_heldFolder.Get(), FolderRights::kAdministratorsOnly))
         Fail("make dir");
     if (m_journal.CreatedTopFolder().empty()) {
         if (const char* refusal = m_policy.NewFolderRefusal()) {
@@ -206,6 +209,14 @@ void CRvInstallerMain::CheckInstallFolder(const std::wstring& folder) {
     }
 }
 
+void CRvInstallerMain::CheckFolderHeld(const char* message) {
+    if (!m_heldFolder.StillAtItsName()) {
+        RV_STEP_LOG(kDoCheckValidInstall,
+                    "install folder swapped: " << WideToAnsi(m_strInstallFolder));
+        Fail(message);
+    }
+}
+
 void CRvInstallerMain::CheckNoLink(const std::wstring& path, const char* message) {
     if (!FolderPolicy::MayWriteThrough(path)) {
         RV_STEP_LOG(kDoCheckValidInstall, "link in the install folder: " << WideToAnsi(path));
@@ -226,6 +237,7 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder, HANDLE shellFile
     RV_STEP_LOG(kDoCheckValidInstall,
                 "strInstallFolder: " << WideToAnsi(folder) << " , strModulePath: " << coreSource);
     RV_STEP_LOG(kDoCheckValidInstall, "CopyThis: " << shellSource << " to path = " << shellTarget);
+    CheckFolderHeld("copy shell");
     // The copies replace whatever stands at a destination as a name, never
     // writing through it (base/FileOperations.h). The shell module's digest
     // is what later proves it unchanged before the registration tool runs it.
@@ -252,6 +264,7 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder, HANDLE shellFile
 }
 
 void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
+    CheckFolderHeld("make dir");
     const std::wstring conf = JoinPath(folder, L"Conf");
     const std::wstring task = JoinPath(folder, L"Task");
     for (const std::wstring& path : {conf, JoinPath(conf, L"Server"), JoinPath(conf, L"User"),
@@ -319,6 +332,7 @@ void CRvInstallerMain::ClearInstalled() {
     const std::wstring& folder = m_strInstallFolder;
     if (!PathExists(folder) && m_journal.CreatedTopFolder().empty())
         return;
+    m_heldFolder.Release();
     Sleep(kSettleBeforeDeleteMs);
     if (!m_journal.RegisteredShell().empty())
         RollBackRegistration();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/HeldFolder.h"
 #include "base/IniReplace.h"
 
 #include "installer/FolderPolicy.h"
@@ -114,6 +115,9 @@ public:
     FolderPolicy m_policy;
     // What this install changed, for its roll-back.
     InstallJournal m_journal;
+    // The install folder, held from its creation to the end of the install
+    // (released for the roll-back's deletion).
+    HeldFolder m_heldFolder;
 
 private:
     // Takes the envelope's fields over.
@@ -136,6 +140,9 @@ private:
     // Refuses a module or configuration path inside the folder that is a
     // link: nothing is written through one.
     void CheckNoLink(const std::wstring& path, const char* message);
+    // Fails the install with `message` unless the held install folder is
+    // still the folder its name leads to.
+    void CheckFolderHeld(const char* message);
     // Makes sure the folder of the User configuration file exists, so that
     // records written there are not silently lost.
     void EnsureUserConfigFolder();

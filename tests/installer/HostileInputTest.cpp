@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -461,4 +462,59 @@ TEST(HostileInput, PlantedNamesAndRecordsNeverLeadAnUpgradeOutOfItsTrees) {
     EXPECT_EQ(ReadFileBytes(MovedAside() + L"\\sub\\..RvTreeTwin\\planted.txt"), "planted");
     EXPECT_EQ(ReadFileBytes(folderB + L"\\Task\\" + up + up + L"RvTree_Out\\planted.txt"),
               "planted");
+}
+
+// Folders swapped for links while an install runs, between the checks of
+// its folders and its writes: the new folder's Conf\User, the new folder
+// itself, and the local data folder with config.dat. Each later write
+// refuses (Wine lets a held folder be renamed; Windows would not), the
+// install is rolled back, and nothing lands in the folder a link leads to.
+// Only in a prefix without drive Z:.
+TEST(HostileInput, FoldersSwappedForLinksDuringAnInstallTakeNoWrite) {
+    if (GetDriveTypeW(L"Z:\\") != DRIVE_NO_ROOT_DIR)
+        GTEST_SKIP() << "needs a prefix without drive Z:";
+    InstallBed bed;
+    const std::wstring folderA = AppData("RvSwap_A"), folderB = AppData("RvSwap_B");
+    const std::wstring victim = AppData("RvSwap_Victim");
+    bed.Track(folderA, L"RvTestSwapA", Widen(kClsidB));
+    bed.Track(folderB, L"RvTestSwapB", Widen(kClsidC));
+    bed.Track(folderB + L".moved", L"", L"");
+    bed.Track(victim, L"", L"");
+    ASSERT_EQ(bed.Install("{\"subDir\":\"RvSwap_A\",\"ExplorerKey\":\"RvTestSwapA\",\"CLSID\":\"" +
+                          std::string(kClsidB) + "\"}")
+                  .code,
+              0u);
+    ASSERT_TRUE(CreateDirectoryW(victim.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(victim + L"\\keep.txt", "keep"));
+    const InstallSnapshot installedA = bed.Snapshot(folderA, L"RvTestSwapA", Widen(kClsidB));
+    const std::string upgrade =
+        "{\"subDir\":\"RvSwap_B\",\"ExplorerKey\":\"RvTestSwapB\",\"CLSID\":\"" +
+        std::string(kClsidC) + "\"}";
+    const std::wstring localData = LocalDataFolder();
+    // Conf\User right after the carry-over replaced Conf.
+    const struct {
+        std::wstring swapped;
+        const wchar_t* pause;
+        const char* desc;
+    } cases[] = {{folderB + L"\\Conf\\User", L"carried", "write Config.ini"},
+                 {folderB, L"registered", "copy org files"},
+                 {localData, L"registered", "write config.dat"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.swapped));
+        std::unique_ptr<PlantedFolderLink> link;
+        const HostRun run = bed.InstallPausedAt(c.pause, upgrade, [&] {
+            ASSERT_TRUE(MoveFileW(c.swapped.c_str(), (c.swapped + L".moved").c_str()));
+            link.reset(new PlantedFolderLink(c.swapped, victim));
+        });
+        EXPECT_EQ(run.code, 10u);
+        EXPECT_EQ(run.desc, c.desc);
+        EXPECT_EQ(FolderEntries(victim), std::vector<std::wstring>{L"keep.txt"});
+        link.reset();
+        if (c.swapped == localData) {
+            EXPECT_TRUE(MoveFileW((localData + L".moved").c_str(), localData.c_str()));
+        }
+        EXPECT_TRUE(bed.Snapshot(folderA, L"RvTestSwapA", Widen(kClsidB)) == installedA);
+        RemoveTree(folderB);
+        RemoveTree(folderB + L".moved");
+    }
 }
