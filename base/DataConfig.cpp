@@ -22,11 +22,6 @@ std::string ReadDataConfig(const char* section, const char* key, const char* def
     return file.GetString(section, key, defaultValue);
 }
 
-int WriteDataConfig(const char* section, const char* key, const char* value) {
-    const CAtlIniExt file(DataConfigPath());
-    return file.WriteString(section, key, value) ? 1 : 0;
-}
-
 bool ReplaceDataConfigEntries(const std::vector<IniEntry>& entries) {
     const std::wstring path = DataConfigPath();
     return !path.empty() && ReplaceIniEntries(path, entries);

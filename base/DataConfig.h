@@ -13,10 +13,6 @@
 // The key's value, or the default when it is missing or empty.
 std::string ReadDataConfig(const char* section, const char* key, const char* defaultValue);
 
-// Writes the value; a null value removes the key. Nonzero on success, 0
-// when the write failed or no file name could be bound.
-int WriteDataConfig(const char* section, const char* key, const char* value);
-
 // Applies the entries to config.dat in one replacement (base/IniReplace.h).
 // False when it fails; the file is then as it was.
 bool ReplaceDataConfigEntries(const std::vector<IniEntry>& entries);

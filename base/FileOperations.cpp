@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "base/FileDigest.h"
@@ -10,7 +9,6 @@
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
-#include "base/TextCase.h"
 #include "base/TextConvert.h"
 #include "base/TreeWalk.h"
 
@@ -23,33 +21,6 @@ std::wstring WidePath(const std::string& path) {
 
 bool Exists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// Length of the text without its trailing separators. The text is walked
-// character by character so that the trail byte of a double-byte character
-// (which may have the value of '\') is never taken for a separator.
-size_t LengthWithoutTrailingSeparators(const std::string& text) {
-    size_t keep = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
-            i += 2;
-            keep = i;
-        } else {
-            if (!IsSeparator(text[i]))
-                keep = i + 1;
-            ++i;
-        }
-    }
-    return keep;
-}
-
-bool EndsWithSeparator(const std::string& text) {
-    return !text.empty() && LengthWithoutTrailingSeparators(text) != text.size();
 }
 
 // Deletes what is left of an aside file now, or queues it for deletion at
@@ -106,124 +77,7 @@ bool NameTheSameFile(const char* first, const char* second) {
            secondLength < kPathBufferSize && lstrcmpiA(fullFirst, fullSecond) == 0;
 }
 
-// The narrow form of a listed name, only when it converts exactly: a name
-// that the ANSI code page cannot hold would come back as another name
-// ("\uFF0E\uFF0E\uFF3Cx" as "..\\x"), and a caller acting on that would act
-// elsewhere. Such entries are left out of the narrow listings.
-bool ToNarrowName(const wchar_t* wide, std::string& narrow) {
-    const std::wstring name(wide);
-    narrow = WideToAnsi(name);
-    return !narrow.empty() && AnsiToWide(narrow) == name;
-}
-
-// Windows reports a folder name that matches nothing as "file not found";
-// a folder that is not there gives "path not found".
-bool ListedNothing(const std::string& folder) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
-        return false;
-    const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool IsDotEntry(const std::string& name) {
-    return name == "." || name == "..";
-}
-
-bool IsFolderEntry(const WIN32_FIND_DATAW& data) {
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// A link to a folder (a reparse point) is never entered.
-bool IsFolderLinkEntry(const WIN32_FIND_DATAW& data) {
-    return IsFolderEntry(data) && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// The narrow listings read the folder in UTF-16 and convert each name; see
-// ToNarrowName for the names they leave out. `visit` gets each entry with
-// its narrow name.
-template <typename Visit>
-bool ListFolder(const std::string& pattern, Visit visit) {
-    WIN32_FIND_DATAW data;
-    ScopedFind find(FindFirstFileW(WidePath(pattern).c_str(), &data));
-    if (!find.IsValid())
-        return false;
-    std::string name;
-    do {
-        if (ToNarrowName(data.cFileName, name))
-            visit(data, name);
-    } while (FindNextFileW(find.Get(), &data));
-    return true;
-}
-
-// What the tree listing collects: the files whose names have a "." and,
-// unless the list is empty, one of the (lower-case) extensions.
-struct TreeListing {
-    std::vector<std::string>& folders;
-    std::vector<std::string>& files;
-    const std::vector<std::string>& extensions;
-    bool includeHidden;
-};
-
-bool WantsFile(const TreeListing& listing, const std::string& name) {
-    // '.' never occurs as a trail byte, so a plain search is safe here.
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    return listing.extensions.empty() ||
-           std::find(listing.extensions.begin(), listing.extensions.end(),
-                     ToLowerDbcs(name.substr(dot + 1))) != listing.extensions.end();
-}
-
-// Lists one level of `folder` (normalised) and descends into each
-// sub-folder right after listing it. False when the level cannot be listed.
-bool ListTreeLevel(const std::string& folder, TreeListing& listing) {
-    return ListFolder(folder + "*.*", [&](const WIN32_FIND_DATAW& data, const std::string& name) {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0 && !listing.includeHidden)
-            return;
-        if (IsFolderLinkEntry(data) || IsDotEntry(name))
-            return;
-        if (IsFolderEntry(data)) {
-            const std::string subFolder = folder + name + "\\";
-            listing.folders.push_back(subFolder);
-            ListTreeLevel(subFolder, listing);
-        } else if (WantsFile(listing, name)) {
-            listing.files.push_back(folder + name);
-        }
-    });
-}
-
 }  // namespace
-
-std::string NormalizeFolderName(const std::string& folder) {
-    std::string result = folder.substr(0, LengthWithoutTrailingSeparators(folder));
-    size_t i = 0;
-    while (i < result.size()) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(result[i])) && i + 1 < result.size()) {
-            i += 2;
-            continue;
-        }
-        if (result[i] == '/')
-            result[i] = '\\';
-        ++i;
-    }
-    result += '\\';
-    return result;
-}
-
-bool IsTreeRootFolder(const std::string& folder) {
-    const std::string normalized = NormalizeFolderName(folder);
-    if (normalized == "\\")
-        return true;
-    if (normalized.size() == 3 && normalized[1] == ':')
-        return true;
-    if (normalized.compare(0, 2, "\\\\") == 0) {
-        // "\\server\share\" and anything shorter.
-        const auto separators = std::count(normalized.begin() + 2, normalized.end(), '\\');
-        return separators <= 2;
-    }
-    return false;
-}
 
 bool DeleteFileOrRenameAside(const char* file) {
     char aside[kPathBufferSize] = {};
@@ -359,59 +213,6 @@ bool CopyOpenFile(HANDLE source, const char* destination, std::string* digest) {
     if (placed && digest != nullptr)
         *digest = text;
     return placed;
-}
-
-bool ListFolderFiles(const std::string& folder,
-                     const std::string& extension,
-                     std::vector<std::string>& files) {
-    std::string pattern = folder;
-    if (!EndsWithSeparator(pattern))
-        pattern += '\\';
-    pattern += '*';
-    if (extension.empty())
-        pattern += ".*";
-    else if (extension.find('.') == std::string::npos)
-        pattern += "." + extension;
-    else
-        pattern += extension;
-
-    const std::string prefix = NormalizeFolderName(folder);
-    const bool listed =
-        ListFolder(pattern, [&](const WIN32_FIND_DATAW& data, const std::string& name) {
-            if (!IsFolderEntry(data))
-                files.push_back(prefix + name);
-        });
-    return listed || ListedNothing(folder);
-}
-
-bool ListSubFolders(const std::string& folder, std::vector<std::string>& folders) {
-    const std::string prefix = NormalizeFolderName(folder);
-    const bool listed =
-        ListFolder(prefix + "*.*", [&](const WIN32_FIND_DATAW& data, const std::string& name) {
-            if (IsFolderEntry(data) && !IsDotEntry(name))
-                folders.push_back(prefix + name + "\\");
-        });
-    return listed || ListedNothing(folder);
-}
-
-bool EnumFolderTree(const std::string& folder,
-                    std::vector<std::string>& folders,
-                    std::vector<std::string>& files,
-                    const std::vector<std::string>& extensions,
-                    bool includeHidden) {
-    std::vector<std::string> lowered;
-    lowered.reserve(extensions.size());
-    for (const std::string& extension : extensions)
-        lowered.push_back(ToLowerDbcs(extension));
-    TreeListing listing{folders, files, lowered, includeHidden};
-    return ListTreeLevel(NormalizeFolderName(folder), listing);
-}
-
-bool RemoveFolderTree(const std::string& folder) {
-    const std::wstring wide = WidePath(folder);
-    TreeDeleteOptions options;
-    options.stopAtFirstFailure = true;
-    return !wide.empty() && PathExists(wide) && DeleteTree(wide, options);
 }
 
 bool DeleteFolderTree(const std::string& folder) {

@@ -1,6 +1,6 @@
 // File and folder operations on narrow (ANSI) paths that degrade rather than
 // fail: a file that cannot be deleted is renamed aside and queued for
-// deletion at the next restart, a copy is retried, a folder tree is removed
+// deletion at the next restart, a copy is retried, a folder tree is deleted
 // as far as the file system allows. Installer library only; none of them
 // throws.
 #pragma once
@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 // Deletes the file; when it is in use, renames it to "<file>.<tick>.del" in
 // the same folder and queues that name for deletion at restart. Always true
@@ -35,53 +34,12 @@ bool CopyFileWithRetry(const char* destination, const char* source);
 // bytes placed is stored there on success.
 bool CopyOpenFile(HANDLE source, const char* destination, std::string* digest);
 
-// The two tree deletes go through the walk of base/TreeWalk.h: UTF-16
-// names, by handle, links never followed (only removed as themselves where
-// the system allows), and nothing that base/TreeGuard.h turns down (a
-// root, a protected folder or one that holds one, anything inside the
-// Windows folder, a link or a folder reached through one).
-
-// Deletes the folder and everything in it as far as possible: a file in use
+// Deletes the folder and everything in it as far as possible, through the
+// walk of base/TreeWalk.h: UTF-16 names, by handle, links never followed
+// (only removed as themselves where the system allows), and nothing that
+// base/TreeGuard.h turns down (a root, a protected folder or one that
+// holds one, anything inside the Windows folder, a link or a folder
+// reached through one). A file in use
 // is renamed to "<name>.<tick>.del" and queued for deletion at restart, and
 // every folder emptied goes. True when the folder no longer exists.
 bool DeleteFolderTree(const std::string& folder);
-
-// Deletes everything in the folder, depth first, and removes the folder;
-// stops at the first failure. True when the folder was removed.
-bool RemoveFolderTree(const std::string& folder);
-
-// Lists the folder tree depth first, parents before children. Folders are
-// named "<folder>\<name>\"; a file is listed as "<folder>\<name>" when its
-// name has a "." and the extension list is empty or holds its extension
-// (compared lower-cased, without the dot). Hidden entries are skipped unless
-// includeHidden is set. Links to folders are neither listed nor entered.
-// The folders are read in UTF-16: an entry whose name the ANSI code page
-// cannot hold exactly is left out (its best-fit form may name something
-// else, "..\x" for one). The same holds for the two listings below. True
-// when the top folder could be listed.
-bool EnumFolderTree(const std::string& folder,
-                    std::vector<std::string>& folders,
-                    std::vector<std::string>& files,
-                    const std::vector<std::string>& extensions,
-                    bool includeHidden);
-
-// The files directly in the folder whose names match "*<extension>"; an
-// empty extension matches every name, a missing dot is added ("txt" and
-// ".txt" are the same). True when the folder could be listed.
-bool ListFolderFiles(const std::string& folder,
-                     const std::string& extension,
-                     std::vector<std::string>& files);
-
-// The sub-folders directly in the folder, each named "<folder>\<name>\".
-// True when the folder could be listed.
-bool ListSubFolders(const std::string& folder, std::vector<std::string>& folders);
-
-// Every '/' turned into '\' and exactly one '\' at the end ("\" for empty
-// text).
-std::string NormalizeFolderName(const std::string& folder);
-
-// Empty text and the roots of drives and shares ("\", "C:\",
-// "\\server\share"), judged on the text alone: deleting a tree there would
-// reach far beyond any folder meant. The tree deletes use the stronger
-// IsDeletableTarget, which also sees through "." and ".." parts.
-bool IsTreeRootFolder(const std::string& folder);

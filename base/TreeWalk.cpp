@@ -219,8 +219,6 @@ public:
                 if (!DeleteEntry(level, entry, child)) {
                     level.complete = false;
                     all = false;
-                    if (m_options.stopAtFirstFailure)
-                        return false;
                 }
                 if (child) {
                     all = all && child->complete;
@@ -238,8 +236,6 @@ public:
                 all = false;
                 if (!stack.empty())
                     stack.back()->complete = false;
-                if (m_options.stopAtFirstFailure)
-                    return false;
             }
         }
         return all;

@@ -20,8 +20,6 @@ struct TreeDeleteOptions {
     // A file that cannot be deleted (a running program) is renamed to
     // "<name>.<tick>.del" in its folder and queued for deletion at restart.
     bool renameInUseAside = false;
-    // Stops at the first entry that cannot be deleted.
-    bool stopAtFirstFailure = false;
     // Deletes only the files directly in the folder, and not the folder.
     bool topLevelFilesOnly = false;
 };

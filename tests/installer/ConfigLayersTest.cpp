@@ -53,11 +53,11 @@ TEST(DataConfig, WritesReadsAndRemovesKeys) {
     ProfileFilesGuard guard({folder}, {folder + L"\\config.dat"});
 
     EXPECT_EQ(ReadDataConfig("RvTest", "key", "dflt"), "dflt");
-    EXPECT_NE(WriteDataConfig("RvTest", "key", "value"), 0);
+    EXPECT_TRUE(ReplaceDataConfigEntries({{"RvTest", "key", "value"}}));
     EXPECT_NE(ReadFileBytes(folder + L"\\config.dat").find("value"), std::string::npos);
     EXPECT_EQ(ReadDataConfig("rvtest", "KEY", ""), "value");
 
-    EXPECT_NE(WriteDataConfig("RvTest", "key", nullptr), 0);
+    EXPECT_TRUE(ReplaceDataConfigEntries({{"RvTest", "key", "", true}}));
     EXPECT_EQ(ReadDataConfig("RvTest", "key", ""), "");
     EXPECT_EQ(ReadDataConfig("RvTest", "key", "dflt"), "dflt");
 }

@@ -66,11 +66,6 @@ std::wstring UpperCase(std::wstring text) {
     return text;
 }
 
-std::vector<std::string> Sorted(std::vector<std::string> items) {
-    std::sort(items.begin(), items.end());
-    return items;
-}
-
 // tree\a.txt and tree\sub\b.txt beside victim\v.txt and victim\deep\w.txt.
 void MakeTreeAndVictim(const std::wstring& tree, const std::wstring& victim) {
     for (const std::wstring& folder : {tree, tree + L"\\sub", victim, victim + L"\\deep"})
@@ -280,106 +275,6 @@ TEST(IsSameFileObject, ComparesTheObjectsNotTheSpellings) {
     EXPECT_TRUE(IsSameFileObject(UpperCase(file), shortFile));
 }
 
-TEST(FolderListing, NormalizesFolderNames) {
-    EXPECT_EQ(NormalizeFolderName("C:/a/b"), "C:\\a\\b\\");
-    EXPECT_EQ(NormalizeFolderName("C:\\a\\b\\\\/"), "C:\\a\\b\\");
-    EXPECT_EQ(NormalizeFolderName("C:\\"), "C:\\");
-    EXPECT_EQ(NormalizeFolderName(""), "\\");
-
-    for (const char* root :
-         {"", "\\", "/", "C:", "C:\\", "c:/", "\\\\server\\share", "\\\\server\\share\\"})
-        EXPECT_TRUE(IsTreeRootFolder(root)) << root;
-    for (const char* folder : {"C:\\a", "\\a", "\\\\server\\share\\a", "a"})
-        EXPECT_FALSE(IsTreeRootFolder(folder)) << folder;
-}
-
-TEST(FolderListing, ListsTheFilesAndSubFoldersOfOneFolder) {
-    ScratchFolder scratch;
-    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.log", L"noext"})
-        ASSERT_TRUE(WriteFileBytes(scratch / name, "x"));
-    ASSERT_TRUE(CreateDirectoryW((scratch / L"d.txt").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
-    std::string folder = scratch.Narrow() + "/";
-    std::replace(folder.begin(), folder.end(), '\\', '/');
-    const std::string prefix = scratch.Narrow() + "\\";
-
-    std::vector<std::string> withDot, withoutDot, all, none;
-    EXPECT_TRUE(ListFolderFiles(folder, ".txt", withDot));
-    EXPECT_TRUE(ListFolderFiles(folder, "txt", withoutDot));
-    EXPECT_TRUE(ListFolderFiles(scratch.Narrow(), "", all));
-    EXPECT_TRUE(ListFolderFiles(scratch.Narrow(), "zip", none));
-    EXPECT_EQ(Sorted(withDot), (std::vector<std::string>{prefix + "a.txt", prefix + "b.TXT"}));
-    EXPECT_EQ(Sorted(withoutDot), Sorted(withDot));
-    EXPECT_EQ(Sorted(all), (std::vector<std::string>{prefix + "a.txt", prefix + "b.TXT",
-                                                     prefix + "c.log", prefix + "noext"}));
-    EXPECT_TRUE(none.empty());
-
-    std::vector<std::string> folders;
-    EXPECT_TRUE(ListSubFolders(folder, folders));
-    EXPECT_EQ(Sorted(folders), (std::vector<std::string>{prefix + "d.txt\\", prefix + "sub\\"}));
-
-    std::vector<std::string> missing;
-    EXPECT_FALSE(ListFolderFiles(prefix + "gone", "", missing));
-    EXPECT_FALSE(ListSubFolders(prefix + "gone", missing));
-    EXPECT_TRUE(missing.empty());
-}
-
-TEST(FolderListing, EnumeratesTheTreeByExtensionAndHiddenFlag) {
-    ScratchFolder scratch;
-    for (const wchar_t* folder : {L"s1", L"s1\\s2", L"s3", L"hid"})
-        ASSERT_TRUE(CreateDirectoryW((scratch / folder).c_str(), nullptr));
-    for (const wchar_t* file :
-         {L"a.TXT", L"noext", L"hidden.txt", L"s1\\b.txt", L"s1\\s2\\c.log", L"hid\\x.txt"})
-        ASSERT_TRUE(WriteFileBytes(scratch / file, "x"));
-    ASSERT_TRUE(SetFileAttributesW((scratch / L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(SetFileAttributesW((scratch / L"hid").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    const std::string root = scratch.Narrow() + "\\";
-
-    std::vector<std::string> folders, files;
-    EXPECT_TRUE(EnumFolderTree(scratch.Narrow(), folders, files, {"TXT", "Log"}, true));
-    EXPECT_EQ(Sorted(folders), (std::vector<std::string>{root + "hid\\", root + "s1\\",
-                                                         root + "s1\\s2\\", root + "s3\\"}));
-    const auto parent = std::find(folders.begin(), folders.end(), root + "s1\\");
-    const auto child = std::find(folders.begin(), folders.end(), root + "s1\\s2\\");
-    EXPECT_LT(parent, child);
-    EXPECT_EQ(Sorted(files),
-              (std::vector<std::string>{root + "a.TXT", root + "hid\\x.txt", root + "hidden.txt",
-                                        root + "s1\\b.txt", root + "s1\\s2\\c.log"}));
-
-    folders.clear();
-    files.clear();
-    EXPECT_TRUE(EnumFolderTree(root, folders, files, {"txt"}, false));
-    EXPECT_EQ(Sorted(folders),
-              (std::vector<std::string>{root + "s1\\", root + "s1\\s2\\", root + "s3\\"}));
-    EXPECT_EQ(Sorted(files), (std::vector<std::string>{root + "a.TXT", root + "s1\\b.txt"}));
-
-    folders.clear();
-    files.clear();
-    EXPECT_TRUE(EnumFolderTree(root, folders, files, {}, true));
-    EXPECT_EQ(std::count(files.begin(), files.end(), root + "noext"), 0);
-    EXPECT_EQ(files.size(), 5u);
-
-    EXPECT_FALSE(EnumFolderTree(root + "gone", folders, files, {}, true));
-}
-
-TEST(FolderTree, RemoveStopsAtAFileInUse) {
-    ScratchFolder scratch;
-    const std::wstring tree = scratch / L"tree";
-    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((tree + L"\\sub").c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(tree + L"\\a.txt", "a"));
-    ASSERT_TRUE(WriteFileBytes(tree + L"\\sub\\b", "b"));
-    EXPECT_TRUE(RemoveFolderTree(Narrow(tree)));
-    EXPECT_FALSE(FolderExists(tree));
-
-    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((tree + L"\\sub").c_str(), nullptr));
-    HeldImage held(tree + L"\\sub\\held.dll");
-    ASSERT_TRUE(held.IsHeld());
-    EXPECT_FALSE(RemoveFolderTree(Narrow(tree)));
-    EXPECT_TRUE(FileExists(tree + L"\\sub\\held.dll"));
-}
-
 // What is held stays (the image under its aside name, queued for restart;
 // the exclusively opened file under its own name), everything else goes.
 TEST(FolderTree, DeleteLeavesOnlyWhatIsLocked) {
@@ -429,12 +324,11 @@ TEST(FolderTree, DeletesRefuseRootsAndDotPartsTouchingNothing) {
     for (const std::string& folder : {root, root + "d\\..", root + "d\\..\\", root + "d\\.",
                                       scratch.Narrow() + "\\victim\\sub\\..", std::string()}) {
         EXPECT_FALSE(DeleteFolderTree(folder)) << folder;
-        EXPECT_FALSE(RemoveFolderTree(folder)) << folder;
     }
     EXPECT_EQ(TreeEntries(scratch.Path()), before);
 }
 
-// A link inside the tree is neither listed nor entered, and what it points
+// A link inside the tree is never entered, and what it points
 // to stays whole. Wine cannot remove such a link as itself, so it stays too,
 // with the folders that hold it; a link as the top folder is refused.
 TEST(FolderTree, LinksAreLeaves) {
@@ -447,21 +341,12 @@ TEST(FolderTree, LinksAreLeaves) {
     const std::vector<std::wstring> victimEntries = TreeEntries(victim);
     ASSERT_EQ(victimEntries, (std::vector<std::wstring>{L"deep\\", L"deep\\w.txt", L"v.txt"}));
 
-    std::vector<std::string> folders, files;
-    EXPECT_TRUE(EnumFolderTree(Narrow(tree), folders, files, {}, true));
-    EXPECT_EQ(folders, std::vector<std::string>{Narrow(tree) + "\\sub\\"});
-    EXPECT_EQ(Sorted(files),
-              (std::vector<std::string>{Narrow(tree) + "\\a.txt", Narrow(tree) + "\\sub\\b.txt"}));
-
-    EXPECT_FALSE(RemoveFolderTree(Narrow(tree)));
-    EXPECT_EQ(TreeEntries(victim), victimEntries);
-    ASSERT_TRUE(WriteFileBytes(tree + L"\\a.txt", "x"));
     EXPECT_FALSE(DeleteFolderTree(Narrow(tree)));
     EXPECT_EQ(TreeEntries(victim), victimEntries);
     EXPECT_EQ(TreeEntries(tree), (std::vector<std::wstring>{L"sub\\", L"sub\\link\\"}));
 
     EXPECT_FALSE(DeleteFolderTree(Narrow(link.Path())));
-    EXPECT_FALSE(RemoveFolderTree(Narrow(link.Path()) + "\\"));
+    EXPECT_FALSE(DeleteFolderTree(Narrow(link.Path()) + "\\"));
     EXPECT_EQ(TreeEntries(victim), victimEntries);
 
     ASSERT_TRUE(RemoveFolderLink(link.Path()));
