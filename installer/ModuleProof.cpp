@@ -8,6 +8,7 @@
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProtectedFolders.h"
+#include "base/RegistryValues.h"
 
 namespace {
 
@@ -36,16 +37,8 @@ std::string ReadDigest(const std::wstring& module) {
 // The names of the recorded modules.
 std::vector<std::wstring> RecordedModules(HKEY key) {
     std::vector<std::wstring> modules;
-    std::vector<wchar_t> name(16384);  // a value name holds at most 16383 characters
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size());
-        const LONG result =
-            RegEnumValueW(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS)
-            modules.emplace_back(name.data(), length);
-    }
+    for (RegistryStringValue& value : ReadStringValues(key))
+        modules.push_back(std::move(value.name));
     return modules;
 }
 

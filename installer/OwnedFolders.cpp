@@ -9,6 +9,7 @@
 #include "base/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/ProtectedFolders.h"
+#include "base/RegistryValues.h"
 #include "base/ScopedHandle.h"
 #include "installer/ModuleProof.h"
 
@@ -55,18 +56,9 @@ bool ReadFolderIdentity(const std::wstring& folder, std::wstring& identity) {
 
 std::vector<OwnedEntry> ReadEntries(HKEY key) {
     std::vector<OwnedEntry> entries;
-    // A value name holds at most 16383 characters.
-    std::vector<wchar_t> name(16384);
-    for (DWORD i = 0;; ++i) {
-        wchar_t data[2048] = {};
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD dataSize = sizeof(data) - sizeof(wchar_t), type = 0;
-        const LONG result = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type,
-                                          reinterpret_cast<BYTE*>(data), &dataSize);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS && type == REG_SZ)
-            entries.push_back(ParseEntry(std::wstring(name.data(), nameLength), data));
+    for (const RegistryStringValue& value : ReadStringValues(key)) {
+        if (value.isString)
+            entries.push_back(ParseEntry(value.name, value.text));
     }
     return entries;
 }
