@@ -7,12 +7,15 @@
 // one, is Base64-encoded into an envelope of its own so that the fuzzer
 // reaches the parameters without having to produce valid Base64 itself.
 //
-// Each read is checked against an expectation worked out here from the
-// parsed JSON tree, and a usable request must come out the same when its
-// fields are written back into a request.
-#include <json/reader.h>
-#include <json/value.h>
-
+// No second reader works out what each read should give: that would only
+// repeat the reader's own rules. Instead every read is checked for what
+// holds whatever those rules are (read over two different records, each
+// field is either taken from the document, the same in both, or kept, each
+// record's own; a document that is not taken changes nothing), a usable
+// request must come out the same when its fields are written back, and
+// requests written here from field values cut from the input must be read
+// back as exactly those values, under a single-byte and a double-byte code
+// page.
 #include <climits>
 #include <cstring>
 #include <string>
@@ -112,145 +115,43 @@ InstallEnvelope MarkedEnvelope() {
     return e;
 }
 
-// The expectation side: JsonCpp's reader with its default features, as the
-// request reader uses it; nesting beyond its limit throws, which counts as
-// text that does not parse.
-bool ReadObjectOrNull(const std::string& text, Json::Value& root) {
-    try {
-        Json::Reader reader;
-        if (!reader.parse(text, root))
-            return false;
-    } catch (const std::exception&) {
-        return false;
-    }
-    return root.isObject() || root.isNull();
+template <typename T>
+bool TakenOrKept(const T& fromFresh, const T& fromMarked, const T& fresh, const T& marked) {
+    return fromFresh == fromMarked || (fromFresh == fresh && fromMarked == marked);
 }
 
-const Json::Value* Member(const Json::Value& object, const char* key) {
-    if (!object.isObject())
-        return nullptr;
-    return object.find(key, key + std::strlen(key));
-}
-
-// A number literal without fraction or exponent, as a 64-bit value; false
-// for anything else, including literals beyond the signed 64-bit range.
-bool IntegerLiteral(const Json::Value* value, long long& number) {
-    if (!value)
-        return false;
-    if (value->type() == Json::intValue) {
-        number = value->asLargestInt();
-        return true;
-    }
-    if (value->type() == Json::uintValue && value->asLargestUInt() <= LLONG_MAX) {
-        number = static_cast<long long>(value->asLargestUInt());
-        return true;
-    }
-    return false;
-}
-
-// The envelope fields the text gives, starting from `start`; false when the
-// text does not parse or its root is neither an object nor null.
-bool ExpectEnvelope(const std::string& text,
-                    const InstallEnvelope& start,
-                    InstallEnvelope& expected) {
-    expected = start;
-    Json::Value root;
-    if (!ReadObjectOrNull(text, root))
-        return false;
-    long long ver = 0;
-    if (IntegerLiteral(Member(root, "ver"), ver) && ver >= 2147483648LL && ver <= 4294967295LL)
-        expected.m_nVer = static_cast<unsigned>(ver);
-    const struct {
-        const char* key;
-        std::string InstallEnvelope::*field;
-    } strings[] = {{"tmpDir", &InstallEnvelope::m_strTmpDir},
-                   {"InstallSrcid", &InstallEnvelope::m_strInstallSrcid},
-                   {"rspEncode", &InstallEnvelope::m_strRspEncode}};
-    for (const auto& k : strings) {
-        const Json::Value* value = Member(root, k.key);
-        if (value && value->type() == Json::stringValue)
-            expected.*k.field = value->asString();
-    }
-    const Json::Value* update = Member(root, "bUpdate");
-    if (update && update->type() == Json::booleanValue)
-        expected.m_bUpdate = update->asBool();
-    return true;
-}
-
-// The text form of a "zipFile" member or "PFilter" element: strings as they
-// are, booleans as "true"/"false", null as empty text; none for numbers,
-// arrays and objects.
-bool TextForm(const Json::Value& value, std::string& text) {
-    switch (value.type()) {
-        case Json::stringValue:
-            text = value.asString();
-            return true;
-        case Json::booleanValue:
-            text = value.asBool() ? "true" : "false";
-            return true;
-        case Json::nullValue:
-            text.clear();
-            return true;
-        default:
-            return false;
-    }
-}
-
-enum class Outcome { Unreadable, Rejected, Taken };
-
-// The parameters the document gives, starting from `start`. Unreadable and
-// rejected documents leave `expected` equal to `start`.
-Outcome ExpectParameters(const std::string& text,
-                         const InstallRequest& start,
-                         InstallRequest& expected) {
-    expected = start;
-    Json::Value root;
-    if (!ReadObjectOrNull(text, root))
-        return Outcome::Unreadable;
-
-    InstallRequest taken = start;
+// Two records read from one document, one from `fresh`, one from `marked`:
+// each field was taken (alike in both) or kept (each its own start's).
+bool ReadAlike(const InstallRequest& fromFresh,
+               const InstallRequest& fromMarked,
+               const InstallRequest& fresh,
+               const InstallRequest& marked) {
     for (const StringKey& k : kStringKeys) {
-        const Json::Value* value = Member(root, k.key);
-        if (value && value->type() == Json::stringValue)
-            taken.*k.field = value->asString();
+        if (!TakenOrKept(fromFresh.*k.field, fromMarked.*k.field, fresh.*k.field, marked.*k.field))
+            return false;
     }
     for (const IntegerKey& k : kIntegerKeys) {
-        long long number = 0;
-        if (IntegerLiteral(Member(root, k.key), number) && number >= INT_MIN && number <= INT_MAX)
-            taken.*k.field = static_cast<int>(number);
+        if (!TakenOrKept(fromFresh.*k.field, fromMarked.*k.field, fresh.*k.field, marked.*k.field))
+            return false;
     }
-    if (taken.csidlDir < kMinCsidlDir)
-        taken.csidlDir = kMinCsidlDir;
-    if (taken.csidlDir > kMaxCsidlDir)
-        taken.csidlDir = kMaxCsidlDir;
+    return TakenOrKept(fromFresh.zipUrl, fromMarked.zipUrl, fresh.zipUrl, marked.zipUrl) &&
+           TakenOrKept(fromFresh.zipMd5, fromMarked.zipMd5, fresh.zipMd5, marked.zipMd5) &&
+           TakenOrKept(fromFresh.PFilter, fromMarked.PFilter, fresh.PFilter, marked.PFilter);
+}
 
-    bool rejected = false;
-    const Json::Value* zipFile = Member(root, "zipFile");
-    if (zipFile && zipFile->isObject()) {
-        // A null member keeps the field; any other value needs a text form.
-        for (const auto& k : {std::make_pair("url", &InstallRequest::zipUrl),
-                              std::make_pair("md5", &InstallRequest::zipMd5)}) {
-            const Json::Value* value = Member(*zipFile, k.first);
-            if (value && !value->isNull() && !TextForm(*value, taken.*k.second))
-                rejected = true;
-        }
-    }
-    // Absent or null replaces the list with an empty one, an array with its
-    // elements' texts; any other value leaves it.
-    const Json::Value* filter = Member(root, "PFilter");
-    if (!filter || filter->isNull() || filter->isArray()) {
-        taken.PFilter.clear();
-        for (Json::ArrayIndex i = 0; filter && i < filter->size(); ++i) {
-            std::string element;
-            if (!TextForm((*filter)[i], element))
-                rejected = true;
-            taken.PFilter.push_back(element);
-        }
-    }
-    if (rejected)
-        return Outcome::Rejected;
-    expected = taken;
-    return Outcome::Taken;
+bool ReadAlike(const InstallEnvelope& fromFresh,
+               const InstallEnvelope& fromMarked,
+               const InstallEnvelope& fresh,
+               const InstallEnvelope& marked) {
+    return TakenOrKept(fromFresh.m_nVer, fromMarked.m_nVer, fresh.m_nVer, marked.m_nVer) &&
+           TakenOrKept(fromFresh.m_strTmpDir, fromMarked.m_strTmpDir, fresh.m_strTmpDir,
+                       marked.m_strTmpDir) &&
+           TakenOrKept(fromFresh.m_strInstallSrcid, fromMarked.m_strInstallSrcid,
+                       fresh.m_strInstallSrcid, marked.m_strInstallSrcid) &&
+           TakenOrKept(fromFresh.m_strRspEncode, fromMarked.m_strRspEncode, fresh.m_strRspEncode,
+                       marked.m_strRspEncode) &&
+           TakenOrKept(fromFresh.m_bUpdate, fromMarked.m_bUpdate, fresh.m_bUpdate,
+                       marked.m_bUpdate);
 }
 
 // JSON text for the round trip: a string literal with quotes, backslashes
@@ -275,17 +176,39 @@ std::string Quoted(const std::string& text) {
     return out + '"';
 }
 
-std::string WriteParameters(const InstallRequest& request) {
+// The same as a writer that knows the code page's double-byte characters
+// writes them: a lead byte and its trail byte as they are, a trail byte
+// 0x5C included; everything else as Quoted does.
+std::string QuotedCharacters(const std::string& text, AnsiLeadByte isLeadByte) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+            out += text.substr(i++, 2);
+            continue;
+        }
+        const std::string one = Quoted(text.substr(i, 1));
+        out += one.substr(1, one.size() - 2);
+    }
+    return out + '"';
+}
+
+// The parameters as JSON, each string written by `quote`.
+template <typename Quote>
+std::string WriteParameters(const InstallRequest& request, Quote quote) {
     std::string out = "{";
     for (const IntegerKey& k : kIntegerKeys)
         out += Quoted(k.key) + ":" + std::to_string(request.*k.field) + ",";
     for (const StringKey& k : kStringKeys)
-        out += Quoted(k.key) + ":" + Quoted(request.*k.field) + ",";
-    out += "\"zipFile\":{\"url\":" + Quoted(request.zipUrl) + ",\"md5\":" + Quoted(request.zipMd5) +
+        out += Quoted(k.key) + ":" + quote(request.*k.field) + ",";
+    out += "\"zipFile\":{\"url\":" + quote(request.zipUrl) + ",\"md5\":" + quote(request.zipMd5) +
            "},\"PFilter\":[";
     for (size_t i = 0; i < request.PFilter.size(); ++i)
-        out += (i ? "," : "") + Quoted(request.PFilter[i]);
+        out += (i ? "," : "") + quote(request.PFilter[i]);
     return out + "]}";
+}
+
+std::string WriteParameters(const InstallRequest& request) {
+    return WriteParameters(request, Quoted);
 }
 
 // An envelope with the given fields whose "rspEncode" carries the
@@ -308,39 +231,34 @@ std::string WriteRequest(const InstallEnvelope& envelope,
            ",\"rspEncode\":" + Quoted(lines) + "}";
 }
 
-// Reads a request from `start` and checks the outcome against the
-// expectation; a usable one is written back and read again.
-void CheckRequest(const std::string& text, const RequestState& start, size_t width) {
-    RequestState state = start;
-    const bool usable = ReadRequest(text.c_str(), state);
-    FUZZ_CHECK(state.request.csidlDir >= kMinCsidlDir && state.request.csidlDir <= kMaxCsidlDir);
-
-    InstallEnvelope envelope;
-    if (!ExpectEnvelope(text.c_str(), InstallEnvelope(), envelope)) {
-        // An unusable envelope changes nothing at all.
-        FUZZ_CHECK(!usable);
-        FUZZ_CHECK(SameEnvelope(state.envelope, start.envelope));
-        FUZZ_CHECK(SameRequest(state.request, start.request));
+// Reads a request over a fresh and over a marked record: alike, or both
+// unchanged; a usable one is written back and read again.
+void CheckRequest(const std::string& text, size_t width) {
+    const RequestState fresh;
+    RequestState marked;
+    marked.envelope = MarkedEnvelope();
+    marked.request = MarkedRequest();
+    RequestState fromFresh = fresh, fromMarked = marked;
+    const bool usable = ReadRequest(text.c_str(), fromFresh);
+    FUZZ_CHECK(ReadRequest(text.c_str(), fromMarked) == usable);
+    for (const RequestState* state : {&fromFresh, &fromMarked})
+        FUZZ_CHECK(state->request.csidlDir >= kMinCsidlDir &&
+                   state->request.csidlDir <= kMaxCsidlDir);
+    if (!usable) {
+        // An unusable request changes nothing at all.
+        FUZZ_CHECK(SameEnvelope(fromFresh.envelope, fresh.envelope));
+        FUZZ_CHECK(SameRequest(fromFresh.request, fresh.request));
+        FUZZ_CHECK(SameEnvelope(fromMarked.envelope, marked.envelope));
+        FUZZ_CHECK(SameRequest(fromMarked.request, marked.request));
         return;
     }
-
-    // Parameters that do not decode or do not parse leave every field; a
-    // rejected document leaves every field too, the envelope's included,
-    // and makes the request unusable.
-    InstallRequest parameters;
-    const Outcome outcome =
-        ExpectParameters(DecodeBase64Text(envelope.m_strRspEncode), start.request, parameters);
-    FUZZ_CHECK(usable == (outcome != Outcome::Rejected));
-    FUZZ_CHECK(SameRequest(state.request, parameters));
-    FUZZ_CHECK(SameEnvelope(state.envelope, usable ? envelope : start.envelope));
-    if (!usable)
-        return;
+    FUZZ_CHECK(ReadAlike(fromFresh.envelope, fromMarked.envelope, fresh.envelope, marked.envelope));
+    FUZZ_CHECK(ReadAlike(fromFresh.request, fromMarked.request, fresh.request, marked.request));
 
     // Every field, written back as a request of its own, is read again as it
     // was, over a record whose fields all differ.
-    RequestState again;
-    again.envelope = MarkedEnvelope();
-    again.request = MarkedRequest();
+    const RequestState& state = fromFresh;
+    RequestState again = marked;
     const std::string rewritten =
         WriteRequest(state.envelope, WriteParameters(state.request), width);
     FUZZ_CHECK(ReadRequest(rewritten.c_str(), again));
@@ -351,33 +269,96 @@ void CheckRequest(const std::string& text, const RequestState& start, size_t wid
     FUZZ_CHECK(DecodeBase64Text(again.envelope.m_strRspEncode) == WriteParameters(state.request));
 }
 
-// The envelope reader alone: a usable envelope sets only the fields whose
-// keys it has with their kind, an unusable one none.
+// The envelope reader alone: alike over two records, or both unchanged.
 void CheckEnvelopeAlone(const std::string& text) {
-    InstallEnvelope envelope = MarkedEnvelope();
-    const bool parsed = ParseInstallEnvelope(text, envelope);
-    InstallEnvelope expected;
-    FUZZ_CHECK(parsed == ExpectEnvelope(text, MarkedEnvelope(), expected));
-    FUZZ_CHECK(SameEnvelope(envelope, expected));
+    const InstallEnvelope fresh, marked = MarkedEnvelope();
+    InstallEnvelope fromFresh = fresh, fromMarked = marked;
+    const bool parsed = ParseInstallEnvelope(text, fromFresh);
+    FUZZ_CHECK(ParseInstallEnvelope(text, fromMarked) == parsed);
+    if (parsed) {
+        FUZZ_CHECK(ReadAlike(fromFresh, fromMarked, fresh, marked));
+    } else {
+        FUZZ_CHECK(SameEnvelope(fromFresh, fresh) && SameEnvelope(fromMarked, marked));
+    }
 }
 
-// The parameters reader alone, on the whole text (NULs included): it
-// returns true only for a document it took, and says "rejected" exactly
-// for one whose values lack a text form.
-void CheckParametersAlone(const std::string& text, const InstallRequest& start) {
-    InstallRequest expected;
-    const Outcome outcome = ExpectParameters(text, start, expected);
-    InstallRequest request = start;
-    // Start the flag at the wrong value: Parse must set it either way.
-    bool rejected = outcome != Outcome::Rejected;
-    const bool taken = request.Parse(text, &rejected);
-    FUZZ_CHECK(taken == (outcome == Outcome::Taken));
-    FUZZ_CHECK(rejected == (outcome == Outcome::Rejected));
-    FUZZ_CHECK(SameRequest(request, expected));
-    // Without the flag it reads the same.
-    InstallRequest unflagged = start;
+// The parameters reader alone, on the whole text (NULs included): "taken"
+// and "rejected" never both, the same over either record, and a document
+// not taken changes nothing; without the flag it reads the same.
+void CheckParametersAlone(const std::string& text) {
+    const InstallRequest fresh, marked = MarkedRequest();
+    InstallRequest fromFresh = fresh, fromMarked = marked, unflagged = marked;
+    // Start the flags at the wrong value: Parse must set them either way.
+    bool rejectedFresh = true, rejectedMarked = false;
+    const bool taken = fromFresh.Parse(text, &rejectedFresh);
+    FUZZ_CHECK(fromMarked.Parse(text, &rejectedMarked) == taken);
+    FUZZ_CHECK(rejectedFresh == rejectedMarked && !(taken && rejectedFresh));
     FUZZ_CHECK(unflagged.Parse(text) == taken);
-    FUZZ_CHECK(SameRequest(unflagged, expected));
+    FUZZ_CHECK(SameRequest(unflagged, fromMarked));
+    if (taken) {
+        FUZZ_CHECK(ReadAlike(fromFresh, fromMarked, fresh, marked));
+    } else {
+        FUZZ_CHECK(SameRequest(fromFresh, fresh) && SameRequest(fromMarked, marked));
+    }
+}
+
+// Shift-JIS: the lead bytes of its double-byte characters, whose trail
+// byte may be 0x5C.
+bool IsShiftJisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Field values cut from the input: each string up to the next byte 0x01,
+// without NULs; under a double-byte code page every lead byte is followed by
+// a valid trail byte (0x40-0xFC without 0x7F), 0x5C among them, as text of
+// that code page is. Written with the byte-wise escapes above, and (under a
+// double-byte code page) as a writer that knows its characters writes them,
+// the parameters must be read back as exactly these values. After a trail
+// byte 0x5C nothing comes that the writers escape (a backslash, a quote, a
+// control character): the character-aware writer's text is then the same
+// bytes as the byte-wise writer's text of other values, and the reader
+// takes them as the byte-wise one.
+void CheckConstructed(const std::string& input, const AnsiCodePage& codePage) {
+    InstallRequest expected;
+    size_t at = 0;
+    for (const StringKey& k : kStringKeys) {
+        std::string value;
+        for (; at < input.size() && input[at] != '\x01'; ++at) {
+            unsigned char byte = static_cast<unsigned char>(input[at]);
+            if (byte == 0)
+                continue;
+            value += static_cast<char>(byte);
+            if (codePage.isLeadByte != nullptr && codePage.isLeadByte(byte)) {
+                byte = at + 1 < input.size() ? static_cast<unsigned char>(input[++at]) : 0x5C;
+                byte = static_cast<unsigned char>(0x40 + byte % (0xFD - 0x40));
+                value += static_cast<char>(byte == 0x7F ? 0x5C : byte);
+                // Nothing the writers escape right after it.
+                while (value.back() == '\\' && at + 1 < input.size() &&
+                       (input[at + 1] == '\\' || input[at + 1] == '"' ||
+                        static_cast<unsigned char>(input[at + 1]) < 0x20))
+                    ++at;
+            }
+        }
+        ++at;
+        expected.*k.field = value;
+    }
+    expected.zipUrl = expected.dll_i;
+    expected.zipMd5 = expected.GroupID;
+    expected.PFilter = {expected.subDir, expected.CLSID};
+    expected.reg = static_cast<int>(input.size());
+    expected.csidlDir = kMinCsidlDir + static_cast<int>(input.size() % kMaxCsidlDir);
+    InstallRequest read = MarkedRequest();
+    bool rejected = true;
+    FUZZ_CHECK(read.Parse(WriteParameters(expected), &rejected, codePage) && !rejected);
+    FUZZ_CHECK(SameRequest(read, expected));
+    if (codePage.isLeadByte == nullptr)
+        return;
+    read = MarkedRequest();
+    const auto characters = [&](const std::string& text) {
+        return QuotedCharacters(text, codePage.isLeadByte);
+    };
+    FUZZ_CHECK(read.Parse(WriteParameters(expected, characters), &rejected, codePage) && !rejected);
+    FUZZ_CHECK(SameRequest(read, expected));
 }
 
 // In an ASCII document every non-ASCII character is an escape, which
@@ -432,30 +413,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Line widths from 4 to 79 symbols, chosen by the input.
     const size_t width = 4 + size % 76;
 
-    RequestState fresh;
-    RequestState marked;
-    marked.envelope = MarkedEnvelope();
-    marked.request = MarkedRequest();
-
     CheckEnvelopeAlone(envelope);
-    CheckRequest(envelope, fresh, width);
-    CheckRequest(envelope, marked, width);
+    CheckRequest(envelope, width);
+    CheckConstructed(input, AnsiCodePage());
+    CheckConstructed(input, {nullptr, IsShiftJisLeadByte});
 
     if (split != std::string::npos) {
         // The parameters document, carried by an envelope of its own. The
         // decoded text ends at its first NUL, as the decoder gives it.
         const std::string parameters = input.substr(split + 1);
-        CheckParametersAlone(parameters, InstallRequest());
-        CheckParametersAlone(parameters, MarkedRequest());
+        CheckParametersAlone(parameters);
         CheckEscapedText(parameters);
         InstallEnvelope carrier;
         carrier.m_nVer = 4294967295u;
         carrier.m_strTmpDir = "C:\\modules\\";
         carrier.m_strInstallSrcid = "77";
         carrier.m_bUpdate = true;
-        const std::string request = WriteRequest(carrier, parameters, width);
-        CheckRequest(request, fresh, width);
-        CheckRequest(request, marked, width);
+        CheckRequest(WriteRequest(carrier, parameters, width), width);
     }
     return 0;
 }
