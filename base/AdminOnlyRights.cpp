@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include "base/tree/FolderLinks.h"
 #include "base/ScopedHandle.h"
 
 namespace {
@@ -77,7 +78,7 @@ bool IsChangeableOnlyByAdministrators(const std::wstring& path) {
     // By name first: Wine opens a Unix link to a folder as its target and
     // reports only the name as a reparse point.
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsLinkAttributes(attributes))
         return false;
     ScopedFile object(
         CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "base/FileDigest.h"
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
-#include "base/TreeWalk.h"
+#include "base/tree/TreeWalk.h"
 
 namespace {
 

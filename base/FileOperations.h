@@ -35,9 +35,9 @@ bool CopyFileWithRetry(const char* destination, const char* source);
 bool CopyOpenFile(HANDLE source, const char* destination, std::string* digest);
 
 // Deletes the folder and everything in it as far as possible, through the
-// walk of base/TreeWalk.h: UTF-16 names, by handle, links never followed
+// walk of base/tree/TreeWalk.h: UTF-16 names, by handle, links never followed
 // (only removed as themselves where the system allows), and nothing that
-// base/TreeGuard.h turns down (a root, a protected folder or one that
+// base/tree/TreeGuard.h turns down (a root, a protected folder or one that
 // holds one, anything inside the Windows folder, a link or a folder
 // reached through one). A file in use
 // is renamed to "<name>.<tick>.del" and queued for deletion at restart, and

@@ -4,7 +4,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "base/HeldFolder.h"
+#include "base/tree/HeldFolder.h"
 #include "base/ScopedHandle.h"
 
 namespace {

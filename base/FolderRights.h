@@ -33,7 +33,7 @@ bool CreateFolderWithRights(const std::wstring& folder, FolderRights rights);
 // the Unix user.)
 //
 // The folder is opened itself, never through a link, and only when it is a
-// plain folder the system names by that path (base/HeldFolder.h); the
+// plain folder the system names by that path (base/tree/HeldFolder.h); the
 // descriptor is set through that handle.
 bool ApplyFolderRights(const std::wstring& path, FolderRights rights);
 // The same through a handle opened with READ_CONTROL, WRITE_DAC and

@@ -4,16 +4,16 @@
 
 #include <cstdio>
 
-#include "base/EntryHandle.h"
-#include "base/FolderLinks.h"
-#include "base/HeldFolder.h"
+#include "base/tree/EntryHandle.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/HeldFolder.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
-#include "base/TreeWalk.h"
+#include "base/tree/TreeWalk.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "base/FolderLinks.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathString.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"

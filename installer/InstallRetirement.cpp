@@ -8,20 +8,20 @@
 #include "base/AtlIniExt.h"
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
-#include "base/FolderCopy.h"
+#include "base/tree/FolderCopy.h"
 #include "base/FolderRights.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
 #include "base/ScopedHandle.h"
-#include "base/ShellFileOperations.h"
+#include "base/tree/ShellFileOperations.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
-#include "base/TreeGuard.h"
-#include "base/TreeWalk.h"
+#include "base/tree/TreeGuard.h"
+#include "base/tree/TreeWalk.h"
 #include "installer/InstallFolderRules.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ModuleProof.h"
@@ -115,8 +115,8 @@ void CRvInstallerMain::CopyOrgFiles() {
         // folder is never deleted with data that did not reach the new one.
         const std::wstring target = JoinPath(folder, name);
         const std::wstring staging = target + L".carry";
-        m_journal.BeforePlacing(target);
-        m_journal.BeforePlacing(staging);
+        NotePlacing(target);
+        NotePlacing(staging);
         ShellDelete(staging, true);
         bool copied = CopyFolderTree(source, staging);
         // The running core module may hold a file of its data without
@@ -136,7 +136,7 @@ void CRvInstallerMain::CopyOrgFiles() {
         // staging copy renamed in its place; should that fail, it is renamed
         // back: the new module's records stay whole for its roll-back.
         const std::wstring replaced = target + L".replaced";
-        m_journal.BeforePlacing(replaced);
+        NotePlacing(replaced);
         if (!copied || !ApplyFolderRights(staging, FolderRights::kEveryoneFull) ||
             !SwapInCarriedCopy(staging, target, replaced)) {
             ShellDelete(staging, true);

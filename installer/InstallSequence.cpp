@@ -5,16 +5,16 @@
 
 #include "base/AtlIniExt.h"
 #include "base/DataConfig.h"
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 #include "base/FileOperations.h"
 #include "base/FolderRights.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
-#include "base/ShellFileOperations.h"
+#include "base/tree/ShellFileOperations.h"
 #include "base/StandardPaths.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
@@ -125,10 +125,11 @@ int CRvInstallerMain::DoCheckValidInstall() {
     // The folder is held by handle from here to the end of the install (no
     // one may rename or delete it, nor a folder above it), and its rights
     // are set through that handle: every later write by name lands in it.
-    if (!m_journal.CreateFolder(folder) || !m_heldFolder.Hold(folder, kFolderRightsAccess) ||
+    CreateFolderItem* created = m_workItems.Add(std::make_unique<CreateFolderItem>());
+    if (!created->Create(folder) || !m_heldFolder.Hold(folder, kFolderRightsAccess) ||
         !ApplyFolderRights(m_heldFolder.Get(), FolderRights::kAdministratorsOnly))
         Fail("make dir");
-    if (m_journal.CreatedTopFolder().empty()) {
+    if (created->CreatedTopFolder().empty()) {
         if (const char* refusal = m_policy.NewFolderRefusal()) {
             RV_STEP_LOG(kDoCheckValidInstall,
                         "install folder refused: " << WideToAnsi(folder) << " (" << refusal << ")");
@@ -138,7 +139,7 @@ int CRvInstallerMain::DoCheckValidInstall() {
     // From here on the folder is ours: recorded where only an administrator
     // can write, so that the next install may retire it. An installation
     // without that record could never be retired.
-    if (!m_journal.RecordOwnership(folder))
+    if (!created->RecordOwnership(folder))
         Fail("make dir");
     KillPoint("folder created");
 
@@ -159,6 +160,7 @@ int CRvInstallerMain::DoCheckValidInstall() {
     // previous one is touched: a kill from here on leaves a state the next
     // install finishes.
     WriteInstallFlag(WideToAnsi(folder), shellDestination);
+    m_workItems.Commit();
     KillPoint("records switched");
     RetireInstalled();
     RetireStrayFolders();
@@ -241,16 +243,16 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder, HANDLE shellFile
     // The copies replace whatever stands at a destination as a name, never
     // writing through it (base/FileOperations.h). The shell module's digest
     // is what later proves it unchanged before the registration tool runs it.
-    m_journal.BeforePlacing(shellDestination);
+    PlacedModuleItem* shell = m_workItems.Add(std::make_unique<PlacedModuleItem>(shellDestination));
     std::string digest;
     if (!CopyOpenFile(shellFile, shellTarget.c_str(), &digest))
         Fail("copy shell");
-    if (!m_journal.RecordModuleDigest(shellDestination, digest))
+    if (!shell->RecordDigest(digest))
         Fail("copy shell");
     KillPoint("shell placed");
 
     RV_STEP_LOG(kDoCheckValidInstall, "CopyCore: " << coreSource << "  to path = " << coreTarget);
-    m_journal.BeforePlacing(coreDestination);
+    NotePlacing(coreDestination);
     if (!CopyOpenFile(coreFile, coreTarget.c_str(), nullptr))
         Fail("copy core");
 
@@ -258,7 +260,7 @@ void CRvInstallerMain::PlaceModules(const std::wstring& folder, HANDLE shellFile
     // are missing.
     const ScopedFile dumpReport = OpenSource(m_strTmpDir + kDumpReportName);
     if (dumpReport) {
-        m_journal.BeforePlacing(dumpReportDestination);
+        NotePlacing(dumpReportDestination);
         CopyOpenFile(dumpReport.Get(), WideToAnsi(dumpReportDestination).c_str(), nullptr);
     }
 }
@@ -271,11 +273,9 @@ void CRvInstallerMain::BindProductConfig(const std::wstring& folder) {
                                      JoinPath(JoinPath(conf, L"Server"), L"Config.ini"),
                                      JoinPath(JoinPath(conf, L"User"), L"Config.ini"), task})
         CheckNoLink(path, "make dir");
-    m_journal.BeforePlacing(conf);
-    m_journal.BeforePlacing(JoinPath(conf, L"Server"));
-    m_journal.BeforePlacing(JoinPath(conf, L"User"));
-    m_journal.BeforePlacing(JoinPath(JoinPath(conf, L"User"), L"Config.ini"));
-    m_journal.BeforePlacing(task);
+    for (const std::wstring& placed : {conf, JoinPath(conf, L"Server"), JoinPath(conf, L"User"),
+                                       JoinPath(JoinPath(conf, L"User"), L"Config.ini"), task})
+        NotePlacing(placed);
     // The product's programs write their settings and task data as the
     // user, whoever that is: these two stay open to everyone, and no user
     // can create them in the install folder.
@@ -323,52 +323,45 @@ void CRvInstallerMain::CompletePendingDeletion() {
     }
 }
 
-// The roll-back of a failed install: the sequence above read backwards, as
-// far as the journal says it went, and nothing else.
+void CRvInstallerMain::NotePlacing(const std::wstring& path) {
+    m_workItems.Add(std::make_unique<PlacedPathItem>(path));
+}
+
+// The roll-back of a failed install: its work items undone, newest first,
+// and nothing else.
 void CRvInstallerMain::ClearInstalled() {
     RV_STEP_LOG(kClearInstalled, "ClearInstalled");
-    if (!m_bNewFolder)
-        return;
-    const std::wstring& folder = m_strInstallFolder;
-    if (!PathExists(folder) && m_journal.CreatedTopFolder().empty())
+    if (m_workItems.IsEmpty())
         return;
     m_heldFolder.Release();
     Sleep(kSettleBeforeDeleteMs);
-    if (!m_journal.RegisteredShell().empty())
-        RollBackRegistration();
-    const bool deleted = m_journal.RemovePlaced();
-    m_journal.UndoModuleDigests();
-    m_journal.UndoOwnershipRecord();
-    RV_STEP_LOG(kClearInstalled,
-                "DelInstallFolder:" << WideToAnsi(folder) << " bret = " << (deleted ? 1 : 0));
+    const bool deleted = m_workItems.Rollback();
+    RV_STEP_LOG(kClearInstalled, "DelInstallFolder:" << WideToAnsi(m_strInstallFolder)
+                                                     << " bret = " << (deleted ? 1 : 0));
 }
 
-void CRvInstallerMain::RollBackRegistration() {
+void CRvInstallerMain::UndoRegistration(const std::string& newShell) {
     // The new module's registration may have replaced the class or the
-    // overlay key of the previous installation: remove what points at the
-    // new module before its file goes, then register the previous module
-    // again so that its overlay works as before. The registration tool runs
-    // only on a module proven to hold the bytes this product placed (held
-    // unchanged meanwhile), of the proven previous installation.
-    const std::string newShell = m_journal.RegisteredShell();
-    {
-        const ProvenModule proof(AnsiToWide(newShell));
-        if (proof.IsProven()) {
-            const DWORD unregistered = RegisterServer(newShell.c_str(), kUnregisterServer);
-            RV_STEP_LOG(kClearInstalled,
-                        "UnregisterShell:" << newShell << " bret = " << unregistered);
-        } else {
-            const char* removed =
-                RemoveRegistrationOf(m_request.CLSID, m_request.ExplorerKey, m_strInstallFolder);
-            RV_STEP_LOG(kClearInstalled, "not run: " << newShell << " (" << proof.Refusal()
-                                                     << "), removed: " << removed);
-        }
+    // overlay key of the previous installation: what points at the new
+    // module goes before its file does. The registration tool runs only on
+    // a module proven to hold the bytes this product placed (held unchanged
+    // meanwhile).
+    const ProvenModule proof(AnsiToWide(newShell));
+    if (proof.IsProven()) {
+        const DWORD unregistered = RegisterServer(newShell.c_str(), kUnregisterServer);
+        RV_STEP_LOG(kClearInstalled, "UnregisterShell:" << newShell << " bret = " << unregistered);
+    } else {
+        const char* removed =
+            RemoveRegistrationOf(m_request.CLSID, m_request.ExplorerKey, m_strInstallFolder);
+        RV_STEP_LOG(kClearInstalled, "not run: " << newShell << " (" << proof.Refusal()
+                                                 << "), removed: " << removed);
     }
+}
 
-    // What the registration overwrote is put back as it was.
-    for (const std::wstring& restored : m_journal.RestoreRegistryBackups())
-        RV_STEP_LOG(kClearInstalled, "restored: " << WideToAnsi(restored));
-
+void CRvInstallerMain::RegisterPreviousAgain(const std::string& newShell) {
+    // Once what the registration overwrote is back, the previous module is
+    // registered again so that its overlay works as before: only the proven
+    // previous installation's own module.
     const std::wstring previousShell = RecordedShellPath(m_strInstalledDir);
     if (!m_policy.MayRunPreviousModule(previousShell) ||
         IsSameFileObject(previousShell, AnsiToWide(newShell)))

@@ -7,7 +7,7 @@
 #include "base/FileDigest.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/RegistryValues.h"
 
 namespace {

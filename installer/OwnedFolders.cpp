@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/FileIdentity.h"
-#include "base/FolderLinks.h"
+#include "base/tree/FileIdentity.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/RegistryValues.h"
 #include "base/ScopedHandle.h"
 #include "installer/ModuleProof.h"

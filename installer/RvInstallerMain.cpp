@@ -1,6 +1,6 @@
 #include "installer/RvInstallerMain.h"
 
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
 #include "installer/InstallResult.h"

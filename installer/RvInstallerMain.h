@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "base/HeldFolder.h"
+#include "base/tree/HeldFolder.h"
 #include "base/IniReplace.h"
 
 #include "installer/FolderPolicy.h"
-#include "installer/InstallJournal.h"
+#include "installer/InstallWorkItems.h"
 #include "installer/request/InstallRequest.h"
 
 struct InstallEnvelope;
@@ -114,7 +114,7 @@ public:
     // installation read before anything was registered.
     FolderPolicy m_policy;
     // What this install changed, for its roll-back.
-    InstallJournal m_journal;
+    WorkItemList m_workItems;
     // The install folder, held from its creation to the end of the install
     // (released for the roll-back's deletion).
     HeldFolder m_heldFolder;
@@ -156,9 +156,14 @@ private:
                             const std::wstring& folder,
                             const std::string& key,
                             bool keyChanges);
-    // Undoes the registration of a failed install, then registers the
+    // Notes that `path` is about to be written: when nothing stands there
+    // yet, the roll-back removes what stands there then.
+    void NotePlacing(const std::wstring& path);
+    // The roll-back of the registration: unregisters the new shell module
+    // (or removes what names it, where it is not proven), and registers the
     // previous installation's shell module again.
-    void RollBackRegistration();
+    void UndoRegistration(const std::string& newShell);
+    void RegisterPreviousAgain(const std::string& newShell);
     // True when the overlay key of a folder being retired may go: neither
     // this install's key nor the recorded installation's.
     bool KeyMayGo(const std::string& key) const;

@@ -8,7 +8,7 @@
 
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
@@ -144,6 +144,10 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
         RV_STEP_LOG(kRegisterShell, "not run: " << shellPath << " (" << proof.Refusal() << ")");
         throw CRvInstallException(10, 0, "error regerror");
     }
+    // Rolled back in the mirror order: the new registration undone, what it
+    // overwrote put back, the previous module registered again.
+    m_workItems.Add(
+        std::make_unique<CallbackItem>([this, shellPath] { RegisterPreviousAgain(shellPath); }));
     // What the registration overwrites goes back if the install fails:
     // another product's registration whose module was gone, or the previous
     // installation's. A registration this install's own folder left (a
@@ -151,14 +155,18 @@ void CRvInstallerMain::RegisterShell(const std::string& shellPath) {
     const std::wstring server = FullFolderPath(ClassServerModule(m_request.CLSID));
     const bool leftHere = !server.empty() && IsSameFolder(ParentPath(server), m_strInstallFolder);
     const std::string braced = "{" + m_request.CLSID + "}";
+    const auto restored = [](const std::wstring& path) {
+        RV_STEP_LOG(kClearInstalled, "restored: " << WideToAnsi(path));
+    };
     if (!leftHere)
-        m_journal.BackUpRegistryKey(L"SOFTWARE\\Classes\\CLSID\\" + AnsiToWide(braced),
-                                    OverlayViewFlag());
+        m_workItems.Add(std::make_unique<RegistryBackupItem>(
+            L"SOFTWARE\\Classes\\CLSID\\" + AnsiToWide(braced), OverlayViewFlag(), restored));
     if (!leftHere || !EqualIgnoringCase(OverlayKeyClass(m_request.ExplorerKey), braced))
-        m_journal.BackUpRegistryKey(
+        m_workItems.Add(std::make_unique<RegistryBackupItem>(
             AnsiToWide(std::string(kOverlayIdentifiersKey) + "\\" + m_request.ExplorerKey),
-            OverlayViewFlag());
-    m_journal.NoteRegistration(shellPath);
+            OverlayViewFlag(), restored));
+    m_workItems.Add(
+        std::make_unique<CallbackItem>([this, shellPath] { UndoRegistration(shellPath); }));
     const DWORD exitCode = RegisterServer(shellPath.c_str(), kRegisterServer);
     RV_STEP_LOG(kRegisterShell, "RegisterShellExtDll:" << shellPath << " bret = " << exitCode);
     if (exitCode != 0)

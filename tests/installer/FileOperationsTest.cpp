@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 #include "base/FileOperations.h"
-#include "base/FolderLinks.h"
-#include "base/TreeWalk.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/TreeWalk.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 

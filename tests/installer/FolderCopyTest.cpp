@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/FolderCopy.h"
+#include "base/tree/FolderCopy.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
-#include "base/TreeGuard.h"
+#include "base/tree/TreeGuard.h"
 #include "installer/InstallFolderRules.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ShellFileOperations.h"
+#include "base/tree/ShellFileOperations.h"
 #include "tests/installer/FileTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -1,4 +1,4 @@
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 
 #include <windows.h>
 #include <winternl.h>

@@ -4,9 +4,14 @@
 // itself, never what it points to.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
+// True for the attributes of an entry that is a reparse point (false for
+// INVALID_FILE_ATTRIBUTES): the one test of a link by its name.
+bool IsLinkAttributes(DWORD attributes);
 // True when the path exists and is a reparse point.
 bool IsLinkPath(const std::wstring& path);
 
@@ -14,7 +19,7 @@ bool IsLinkPath(const std::wstring& path);
 // without entering any link; each named "<folder>\...\<name>". False when
 // a folder of the tree could not be listed (what it holds is then unknown)
 // or a path in the tree has MAX_PATH characters or more: either way the
-// tree is not moved by copying it (see MoveTree in base/TreeWalk.h).
+// tree is not moved by copying it (see MoveTree in base/tree/TreeWalk.h).
 bool FindTreeLinks(const std::wstring& folder, std::vector<std::wstring>& links);
 
 // Removes the link itself. The link is opened without being followed, and

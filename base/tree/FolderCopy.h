@@ -1,4 +1,4 @@
-// A folder tree copied through the tree walk (base/TreeWalk.h: UTF-16
+// A folder tree copied through the tree walk (base/tree/TreeWalk.h: UTF-16
 // names, by handle, no link followed), for data that must reach a new place
 // whole (the carry-over of an upgrade). On Wine the shell's copy of a tree
 // of 10,000 files takes about three times as long as xcopy; this copy

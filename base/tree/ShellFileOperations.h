@@ -1,11 +1,11 @@
 // Moves and deletes of files and folders on UTF-16 paths, through the tree
-// walk of base/TreeWalk.h, never through the Windows shell, whose delete
+// walk of base/tree/TreeWalk.h, never through the Windows shell, whose delete
 // follows links and (on Wine) reads names that start with ".." as a step
 // up. Paths of MAX_PATH (260) characters or more are refused without
 // touching anything.
 // Deletes and moves refuse, without touching anything, a path that
-// IsDeletableTarget (base/DeleteGuard.h) or TreeTargetRefusal
-// (base/TreeGuard.h) turns down: not absolute, with a "." or ".." part or a
+// IsDeletableTarget (base/tree/DeleteGuard.h) or TreeTargetRefusal
+// (base/tree/TreeGuard.h) turns down: not absolute, with a "." or ".." part or a
 // wildcard, a root, a protected folder or one that holds one, anything
 // inside the Windows folder, a link. Installer library only; none of them
 // throws.

@@ -1,11 +1,11 @@
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <algorithm>
 
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
 
@@ -84,7 +84,7 @@ void AddSystemFolders(std::vector<std::wstring>& folders) {
 
 }  // namespace
 
-std::wstring FullFolderPath(const std::wstring& path) {
+std::wstring FullPath(const std::wstring& path) {
     if (path.empty())
         return std::wstring();
     const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -95,6 +95,11 @@ std::wstring FullFolderPath(const std::wstring& path) {
     if (length == 0 || length >= needed)
         return std::wstring();
     full.resize(length);
+    return full;
+}
+
+std::wstring FullFolderPath(const std::wstring& path) {
+    std::wstring full = FullPath(path);
     std::replace(full.begin(), full.end(), L'/', L'\\');
     return StripTrailingSeparators(full);
 }

@@ -1,5 +1,5 @@
 // The check in front of every operation that deletes or moves away a tree:
-// it never acts on a root, a protected folder (base/ProtectedFolders.h) or
+// it never acts on a root, a protected folder (base/tree/ProtectedFolders.h) or
 // a folder that holds one, on anything inside the Windows folder, on the
 // product's local data folder (it holds config.dat) or a folder that holds
 // it, and on a link or anything reached through one. "Holds" and "inside"
@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 
 // Why a tree operation must not act on `path`; nullptr when it may. A path
 // that does not exist is refused only for its text (IsDeletableTarget).

@@ -1,4 +1,4 @@
-#include "base/TreeWalk.h"
+#include "base/tree/TreeWalk.h"
 
 #include <windows.h>
 
@@ -8,14 +8,14 @@
 #include <new>
 #include <vector>
 
-#include "base/DeleteGuard.h"
-#include "base/EntryHandle.h"
+#include "base/tree/DeleteGuard.h"
+#include "base/tree/EntryHandle.h"
 #include "base/KillPoint.h"
-#include "base/FolderLinks.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/ProtectedFolders.h"
-#include "base/TreeGuard.h"
+#include "base/tree/ProtectedFolders.h"
+#include "base/tree/TreeGuard.h"
 
 namespace {
 
@@ -37,11 +37,6 @@ void* g_seamContext = nullptr;
 void RunSeam(const std::wstring& path) {
     if (g_seam != nullptr)
         g_seam(path, g_seamContext);
-}
-
-bool IsLinkAttributes(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsMissingError(DWORD error) {

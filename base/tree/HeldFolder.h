@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "base/EntryHandle.h"
+#include "base/tree/EntryHandle.h"
 
 class HeldFolder {
 public:

@@ -1,11 +1,11 @@
-#include "base/ShellFileOperations.h"
+#include "base/tree/ShellFileOperations.h"
 
 #include <windows.h>
 
-#include "base/DeleteGuard.h"
-#include "base/FolderLinks.h"
+#include "base/tree/DeleteGuard.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathString.h"
-#include "base/TreeWalk.h"
+#include "base/tree/TreeWalk.h"
 
 namespace {
 

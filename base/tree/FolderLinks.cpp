@@ -1,4 +1,4 @@
-#include "base/FolderLinks.h"
+#include "base/tree/FolderLinks.h"
 
 #include <windows.h>
 
@@ -6,11 +6,6 @@
 #include "base/ScopedHandle.h"
 
 namespace {
-
-bool IsLinkAttributes(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
 
 bool CollectLinks(const std::wstring& folder, std::vector<std::wstring>& links) {
     WIN32_FIND_DATAW data;
@@ -37,6 +32,11 @@ bool CollectLinks(const std::wstring& folder, std::vector<std::wstring>& links) 
 }
 
 }  // namespace
+
+bool IsLinkAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 
 bool IsLinkPath(const std::wstring& path) {
     return IsLinkAttributes(GetFileAttributesW(path.c_str()));

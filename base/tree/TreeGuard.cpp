@@ -1,12 +1,13 @@
-#include "base/TreeGuard.h"
+#include "base/tree/TreeGuard.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "base/DeleteGuard.h"
+#include "base/tree/DeleteGuard.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathString.h"
-#include "base/ProtectedFolders.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
 #include "diagnostics/DebugTrace.h"
@@ -19,11 +20,6 @@ constexpr char kBelowLink[] = "reached through a link";
 constexpr char kInsideWindows[] = "inside the Windows folder";
 constexpr char kHoldsProtected[] = "a protected folder, or a folder that holds one";
 constexpr char kHoldsDataFolder[] = "the product's data folder, or a folder that holds it";
-
-bool IsLinkAttributes(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
 
 // Whether the object at `path` is the one with id `target`: the index
 // first, which Wine answers quickly, the volume only where it agrees.

@@ -1,4 +1,4 @@
-#include "base/EntryHandle.h"
+#include "base/tree/EntryHandle.h"
 
 #include <winternl.h>
 

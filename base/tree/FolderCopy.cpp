@@ -1,11 +1,11 @@
-#include "base/FolderCopy.h"
+#include "base/tree/FolderCopy.h"
 
 #include <windows.h>
 
-#include "base/FolderLinks.h"
+#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/TreeWalk.h"
+#include "base/tree/TreeWalk.h"
 
 bool CopyFolderTree(const std::wstring& source, const std::wstring& destination) {
     const std::wstring from = StripTrailingSeparators(source);

@@ -1,5 +1,5 @@
 // A file or folder opened by handle, never through a link: the primitive of
-// the tree walk (base/TreeWalk.h). A tree operation decides on what a
+// the tree walk (base/tree/TreeWalk.h). A tree operation decides on what a
 // folder's handle lists, opens each entry by its full wide name without
 // following links, checks that the opened object is the listed one, and
 // acts through that handle. While a handle is open the object cannot be
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "base/FileIdentity.h"
+#include "base/tree/FileIdentity.h"
 #include "base/ScopedHandle.h"
 
 // One entry as its folder's handle listed it.

@@ -1,6 +1,7 @@
-#include "base/HeldFolder.h"
+#include "base/tree/HeldFolder.h"
 
-#include "base/ProtectedFolders.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/ProtectedFolders.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ bool OpenPlainFolder(const std::wstring& extended, DWORD access, EntryHandle& ha
     // and reports the link only by name.
     const DWORD attributes = GetFileAttributesW(extended.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        IsLinkAttributes(attributes))
         return false;
     if (!handle.Open(extended, access) || !handle.IsFolder() || handle.IsLink() ||
         handle.IsNamedElsewhere(WithoutVolume(extended))) {

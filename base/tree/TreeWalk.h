@@ -9,7 +9,7 @@
 // was listed is caught by the identity check and not touched. Handles stay
 // open while the walk is below them, so nobody can rename a folder of the
 // chain meanwhile. The shell's file operation is never used.
-// Delete and move refuse what TreeTargetRefusal (base/TreeGuard.h) turns
+// Delete and move refuse what TreeTargetRefusal (base/tree/TreeGuard.h) turns
 // down, with a trace line. Installer library only; never throws.
 #pragma once
 
