@@ -2,8 +2,8 @@
 
 #include <aclapi.h>
 
-#include "base/tree/FolderLinks.h"
 #include "base/ScopedHandle.h"
+#include "base/tree/FolderLinks.h"
 
 namespace {
 

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "base/FileDigest.h"
-#include "base/tree/FileIdentity.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
+#include "base/tree/FileData.h"
+#include "base/tree/FileIdentity.h"
 #include "base/tree/TreeWalk.h"
 
 namespace {
@@ -147,19 +148,8 @@ bool CopyContent(HANDLE source, HANDLE target, Sha256Digest* digest) {
     LARGE_INTEGER start = {};
     if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN))
         return false;
-    std::vector<char> buffer(kCopyChunk);
-    for (;;) {
-        DWORD read = 0, written = 0;
-        if (!ReadFile(source, buffer.data(), kCopyChunk, &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        if (digest != nullptr && !digest->Update(buffer.data(), read))
-            return false;
-        if (!WriteFile(target, buffer.data(), read, &written, nullptr) || written != read)
-            return false;
-    }
-    return FlushFileBuffers(target) != FALSE;
+    std::vector<BYTE> buffer(kCopyChunk);
+    return CopyFileData(source, target, buffer, digest) && FlushFileBuffers(target) != FALSE;
 }
 
 // A new file `fresh` with the content of `source`; nothing is left under

@@ -4,8 +4,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "base/tree/HeldFolder.h"
 #include "base/ScopedHandle.h"
+#include "base/tree/HeldFolder.h"
 
 namespace {
 

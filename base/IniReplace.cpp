@@ -4,15 +4,16 @@
 
 #include <cstdio>
 
-#include "base/tree/EntryHandle.h"
-#include "base/tree/FolderLinks.h"
-#include "base/tree/HeldFolder.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/TextConvert.h"
+#include "base/tree/EntryHandle.h"
+#include "base/tree/FileData.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/HeldFolder.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/tree/TreeWalk.h"
 
 namespace {
@@ -88,16 +89,8 @@ bool CreateCopyOf(const std::wstring& target, const std::wstring& copy, FileObje
     EntryHandle created;
     if (!created.CreateNew(copy, GENERIC_WRITE | FILE_READ_ATTRIBUTES) || !created.ReadId(copyId))
         return false;
-    bool complete = true;
-    std::vector<char> buffer(64 * 1024);
-    for (DWORD read = 0; exists && complete;) {
-        complete = ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
-                            nullptr) != FALSE;
-        if (!complete || read == 0)
-            break;
-        DWORD wrote = 0;
-        complete = WriteFile(created.Get(), buffer.data(), read, &wrote, nullptr) && wrote == read;
-    }
+    std::vector<BYTE> buffer(64 * 1024);
+    const bool complete = !exists || CopyFileData(source.Get(), created.Get(), buffer);
     if (!complete) {
         const DWORD error = GetLastError();
         created.Close();

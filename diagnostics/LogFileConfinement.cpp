@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include "base/tree/FolderLinks.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/ProtectedFolders.h"
 #include "diagnostics/DebugTrace.h"
 #include "diagnostics/LogFileRules.h"
 

@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/tree/FileIdentity.h"
-#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/StandardPaths.h"
+#include "base/tree/FileIdentity.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/tree/TreeGuard.h"
 #include "installer/InstallFolderRules.h"
 #include "installer/OwnedFolders.h"

@@ -8,27 +8,27 @@
 #include "base/AtlIniExt.h"
 #include "base/DataConfig.h"
 #include "base/FileOperations.h"
-#include "base/tree/FolderCopy.h"
 #include "base/FolderRights.h"
 #include "base/KillPoint.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
 #include "base/ScopedHandle.h"
-#include "base/tree/ShellFileOperations.h"
 #include "base/SystemInfo.h"
 #include "base/TextConvert.h"
+#include "base/tree/FolderCopy.h"
+#include "base/tree/ProtectedFolders.h"
+#include "base/tree/ShellFileOperations.h"
 #include "base/tree/TreeGuard.h"
 #include "base/tree/TreeWalk.h"
-#include "installer/InstallFolderRules.h"
 #include "installer/InstallerLogSites.h"
+#include "installer/InstallFolderRules.h"
 #include "installer/ModuleProof.h"
 #include "installer/OwnedFolders.h"
 #include "installer/ProductConfigAccess.h"
-#include "installer/RvInstallException.h"
 #include "installer/RvInstallerMain.h"
+#include "installer/RvInstallException.h"
 #include "installer/ShellRegistration.h"
 
 namespace {
@@ -65,8 +65,9 @@ bool IsSameKeyName(const std::string& a, const std::string& b) {
 }
 
 // Renames `target` (when there) to `replaced`, then `staging` to `target`,
-// all within the new folder; puts `target` back when the second rename
-// fails. Neither rename replaces anything: `replaced` is cleared first.
+// all within the new folder, each through its handle with the guard's
+// checks; puts `target` back when the second rename fails. Neither rename
+// replaces anything: `replaced` is cleared first.
 bool SwapInCarriedCopy(const std::wstring& staging,
                        const std::wstring& target,
                        const std::wstring& replaced) {
@@ -75,12 +76,12 @@ bool SwapInCarriedCopy(const std::wstring& staging,
     if (!DeleteTree(replaced, inUseAside) || PathExists(replaced))
         return false;
     const bool aside = PathExists(target);
-    if (aside && !MoveFileExW(target.c_str(), replaced.c_str(), 0))
+    if (aside && !RenameTree(target, replaced))
         return false;
-    if (MoveFileExW(staging.c_str(), target.c_str(), 0))
+    if (RenameTree(staging, target))
         return true;
     if (aside)
-        MoveFileExW(replaced.c_str(), target.c_str(), 0);
+        RenameTree(replaced, target);
     return false;
 }
 

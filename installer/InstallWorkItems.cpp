@@ -1,9 +1,9 @@
 #include "installer/InstallWorkItems.h"
 
-#include "base/tree/FolderLinks.h"
 #include "base/FolderRights.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/tree/FolderLinks.h"
 #include "base/tree/ShellFileOperations.h"
 #include "base/tree/TreeWalk.h"
 #include "installer/ModuleProof.h"

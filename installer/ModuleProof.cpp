@@ -7,8 +7,8 @@
 #include "base/FileDigest.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/RegistryValues.h"
+#include "base/tree/ProtectedFolders.h"
 
 namespace {
 

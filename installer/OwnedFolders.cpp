@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/tree/FileIdentity.h"
-#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/RegistryValues.h"
 #include "base/ScopedHandle.h"
+#include "base/tree/FileIdentity.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/ProtectedFolders.h"
 #include "installer/ModuleProof.h"
 
 namespace {

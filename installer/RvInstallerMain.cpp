@@ -1,11 +1,11 @@
 #include "installer/RvInstallerMain.h"
 
-#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
-#include "installer/InstallResult.h"
+#include "base/tree/ProtectedFolders.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/InstallerModule.h"
+#include "installer/InstallResult.h"
 #include "installer/request/RequestEnvelope.h"
 #include "installer/request/RequestReader.h"
 #include "installer/RvInstallException.h"

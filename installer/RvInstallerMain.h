@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/tree/HeldFolder.h"
 #include "base/IniReplace.h"
+#include "base/tree/HeldFolder.h"
 
 #include "installer/FolderPolicy.h"
 #include "installer/InstallWorkItems.h"

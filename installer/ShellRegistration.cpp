@@ -8,15 +8,15 @@
 
 #include "base/PathString.h"
 #include "base/ProcessUtil.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemInfo.h"
+#include "base/TextConvert.h"
+#include "base/tree/ProtectedFolders.h"
 #include "installer/InstallerLogSites.h"
 #include "installer/ModuleProof.h"
-#include "installer/RvInstallException.h"
 #include "installer/RvInstallerMain.h"
-#include "base/TextConvert.h"
+#include "installer/RvInstallException.h"
 
 namespace {
 

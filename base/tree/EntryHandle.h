@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "base/tree/FileIdentity.h"
 #include "base/ScopedHandle.h"
+#include "base/tree/FileIdentity.h"
 
 // One entry as its folder's handle listed it.
 struct ListedEntry {

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/tree/FolderLinks.h"
 #include "base/tree/TreeWalk.h"
 
 bool CopyFolderTree(const std::wstring& source, const std::wstring& destination) {

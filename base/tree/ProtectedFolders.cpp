@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "base/tree/FileIdentity.h"
 #include "base/PathString.h"
 #include "base/ScopedHandle.h"
+#include "base/tree/FileIdentity.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include "base/PathString.h"
 #include "base/tree/DeleteGuard.h"
 #include "base/tree/FolderLinks.h"
-#include "base/PathString.h"
 #include "base/tree/TreeWalk.h"
 
 namespace {

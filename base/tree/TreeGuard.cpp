@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "base/tree/DeleteGuard.h"
-#include "base/tree/FolderLinks.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 #include "base/StandardPaths.h"
 #include "base/TextConvert.h"
+#include "base/tree/DeleteGuard.h"
+#include "base/tree/FolderLinks.h"
+#include "base/tree/ProtectedFolders.h"
 #include "diagnostics/DebugTrace.h"
 
 namespace {

@@ -8,12 +8,13 @@
 #include <new>
 #include <vector>
 
-#include "base/tree/DeleteGuard.h"
-#include "base/tree/EntryHandle.h"
 #include "base/KillPoint.h"
-#include "base/tree/FolderLinks.h"
 #include "base/PathFileSystem.h"
 #include "base/PathString.h"
+#include "base/tree/DeleteGuard.h"
+#include "base/tree/EntryHandle.h"
+#include "base/tree/FileData.h"
+#include "base/tree/FolderLinks.h"
 #include "base/tree/ProtectedFolders.h"
 #include "base/tree/TreeGuard.h"
 
@@ -338,20 +339,8 @@ bool CopyOpenedFile(const EntryHandle& source,
         target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
         (attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
         nullptr));
-    if (!out.IsValid())
-        return false;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
-                      nullptr))
-            return false;
-        if (read == 0)
-            break;
-        DWORD written = 0;
-        if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read)
-            return false;
-    }
-    return SetFileTime(out.Get(), &listed.creationTime, &listed.lastAccessTime,
+    return out.IsValid() && CopyFileData(source.Get(), out.Get(), buffer) &&
+           SetFileTime(out.Get(), &listed.creationTime, &listed.lastAccessTime,
                        &listed.lastWriteTime) != FALSE;
 }
 
@@ -473,6 +462,16 @@ bool CopyTree(const std::wstring& source, const std::wstring& destination, size_
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+bool RenameTree(const std::wstring& source, const std::wstring& destination) {
+    const std::wstring target = ExtendedPath(FullFolderPath(destination));
+    std::wstring extended;
+    EntryHandle top;
+    return !target.empty() &&
+           OpenGuardedTop(source, DELETE | FILE_LIST_DIRECTORY, DELETE, extended, top) ==
+               Top::kOpened &&
+           top.RenameTo(target, false);
 }
 
 bool MoveTree(const std::wstring& source, const std::wstring& destination) {

@@ -42,6 +42,11 @@ bool DeleteEmptyFolder(const std::wstring& path);
 // copied stays, for the caller to remove).
 bool CopyTree(const std::wstring& source, const std::wstring& destination, size_t pathLimit);
 
+// Renames the file or folder to `destination`, where nothing may stand,
+// through its handle and nothing else: no copy, no replacement. The source
+// gets the guard's checks (base/tree/TreeGuard.h). True when renamed.
+bool RenameTree(const std::wstring& source, const std::wstring& destination);
+
 // Moves the file or folder to `destination` (replacing a file or an empty
 // folder there) by renaming it through its handle; where the system cannot
 // rename it (another volume), a folder is copied and then deleted. True

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/tree/FileIdentity.h"
 #include "base/FileOperations.h"
+#include "base/tree/FileIdentity.h"
 #include "base/tree/FolderLinks.h"
 #include "base/tree/TreeWalk.h"
 #include "tests/installer/FileTestSupport.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "base/tree/ProtectedFolders.h"
 #include "base/RegKey.h"
+#include "base/tree/ProtectedFolders.h"
 #include "base/tree/TreeGuard.h"
 #include "installer/InstallFolderRules.h"
 #include "tests/support/TestEnvironment.h"
