@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/PathString.h"
 
 bool PathExists(const std::wstring& path) {
@@ -42,4 +44,24 @@ bool IsReadableOrMissing(const std::wstring& path) {
         return false;
     CloseHandle(file);
     return true;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    if (path.empty())
+        return std::wstring();
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return std::wstring();
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed)
+        return std::wstring();
+    full.resize(length);
+    return full;
+}
+
+std::wstring FullFolderPath(const std::wstring& path) {
+    std::wstring full = FullPath(path);
+    std::replace(full.begin(), full.end(), L'/', L'\\');
+    return StripTrailingSeparators(full);
 }

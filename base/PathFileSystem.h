@@ -3,6 +3,13 @@
 
 #include <string>
 
+// The full form of a path as GetFullPathNameW gives it, of any length
+// (the one place that asks for it). Empty when it cannot be formed.
+std::wstring FullPath(const std::wstring& path);
+// The same with '/' turned into '\' and trailing separators removed except
+// a root's own.
+std::wstring FullFolderPath(const std::wstring& path);
+
 bool PathExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "base/PathFileSystem.h"
 #include "base/PathString.h"
-#include "base/tree/ProtectedFolders.h"
 
 bool IsDeletableTarget(const std::wstring& path) {
     return IsDeletablePathText(path) && IsDeletablePathText(FullPath(path));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/PathString.h"
+#include "base/tree/DeleteGuard.h"
 #include "base/ScopedHandle.h"
 
 namespace {
@@ -47,6 +48,10 @@ bool FindTreeLinks(const std::wstring& folder, std::vector<std::wstring>& links)
 }
 
 bool RemoveLinkItself(const std::wstring& path) {
+    // The delete guard's text checks: never a root, a "." or ".." part or
+    // a wildcard, whatever the name is.
+    if (!IsDeletableTarget(path))
+        return false;
     BY_HANDLE_FILE_INFORMATION info = {};
     {
         ScopedFile link(CreateFileW(

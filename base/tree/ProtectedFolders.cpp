@@ -84,26 +84,6 @@ void AddSystemFolders(std::vector<std::wstring>& folders) {
 
 }  // namespace
 
-std::wstring FullPath(const std::wstring& path) {
-    if (path.empty())
-        return std::wstring();
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return std::wstring();
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
-    if (length == 0 || length >= needed)
-        return std::wstring();
-    full.resize(length);
-    return full;
-}
-
-std::wstring FullFolderPath(const std::wstring& path) {
-    std::wstring full = FullPath(path);
-    std::replace(full.begin(), full.end(), L'/', L'\\');
-    return StripTrailingSeparators(full);
-}
-
 std::vector<std::wstring> PathAndParents(const std::wstring& fullPath) {
     std::vector<std::wstring> chain;
     const size_t root = AbsoluteRootLength(fullPath);

@@ -8,14 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PathFileSystem.h"
 #include "base/tree/FileIdentity.h"
-
-// The full form of a path as GetFullPathNameW gives it, of any length
-// (the one place that asks for it). Empty when it cannot be formed.
-std::wstring FullPath(const std::wstring& path);
-// The same with '/' turned into '\' and trailing separators removed except
-// a root's own.
-std::wstring FullFolderPath(const std::wstring& path);
 
 // The full path and each of its parents up to its root, longest first
 // ("C:\a\b", "C:\a", "C:\"); empty for a path without an absolute root.
